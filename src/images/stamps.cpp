@@ -18,7 +18,9 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File OpenForReading(const char* path) { return File(std::fopen(path, "rb")); }
+File OpenForReading(const char* path) {
+  return File(std::fopen(path, "rb"));
+}
 
 // Two bytes from `offset`; false when the file ends before them or the read fails, so no
 // stamp is ever made of bytes that are not in the file.
@@ -94,8 +96,7 @@ int ReadTableStamp(const char* path, std::uint32_t* major, std::uint32_t* minor)
 }
 
 int IsHexDigit(int ch) {
-  return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f') ? 1
-                                                                                            : 0;
+  return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f') ? 1 : 0;
 }
 
 int HexValue(const char* text, int count) {
@@ -118,8 +119,8 @@ int HexValue(const char* text, int count) {
   return static_cast<int>(value);
 }
 
-int IsOlderVersion(std::uint32_t printerMajor, std::uint32_t printerMinor,
-                   std::uint32_t imageMajor, std::uint32_t imageMinor) {
+int IsOlderVersion(std::uint32_t printerMajor, std::uint32_t printerMinor, std::uint32_t imageMajor,
+                   std::uint32_t imageMinor) {
   if (printerMajor < imageMajor) return 1;
   if (printerMajor == imageMajor && printerMinor < imageMinor) return 1;
   return 0;

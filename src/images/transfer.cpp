@@ -138,7 +138,9 @@ int SendWholeImage(const Host& host, const unsigned char* serial, const WholeIma
 
 }  // namespace
 
-void* AllocImageBuffer(std::uint32_t bytes) { return platform::AllocImageBlock(bytes); }
+void* AllocImageBuffer(std::uint32_t bytes) {
+  return platform::AllocImageBlock(bytes);
+}
 
 void FreeImageBuffer(void* buffer) {
   if (buffer != nullptr) platform::FreeImageBlock(buffer);
@@ -184,32 +186,31 @@ int SendUsbImage(const Host& host, const UpgradeSettings& settings, const unsign
 int SendMainImage(const Host& host, const UpgradeSettings& settings, const unsigned char* serial,
                   unsigned char oldPcb) {
   if (oldPcb != 0) {
-    return SendWholeImage(host, serial,
-                          {settings.mainOldPcb, kTargetMain,
-                           " MAIN DownLoad file (Old PCB) is not found.\n",
-                           " MAIN Memory Full Error (Old PCB)\n",
-                           " MAIN DownLoad file (Old PCB) could not be read.\n", true, true});
+    return SendWholeImage(
+        host, serial,
+        {settings.mainOldPcb, kTargetMain, " MAIN DownLoad file (Old PCB) is not found.\n",
+         " MAIN Memory Full Error (Old PCB)\n",
+         " MAIN DownLoad file (Old PCB) could not be read.\n", true, true});
   }
-  return SendWholeImage(host, serial,
-                        {settings.mainNewPcb, kTargetMain,
-                         " MAIN DownLoad file (New PCB) is not found.\n",
-                         " MAIN Memory Full Error (New PCB)\n",
-                         " MAIN DownLoad file (New PCB) could not be read.\n", true, false});
+  return SendWholeImage(
+      host, serial,
+      {settings.mainNewPcb, kTargetMain, " MAIN DownLoad file (New PCB) is not found.\n",
+       " MAIN Memory Full Error (New PCB)\n", " MAIN DownLoad file (New PCB) could not be read.\n",
+       true, false});
 }
 
 int SendDspImage(const Host& host, const UpgradeSettings& settings, const unsigned char* serial) {
-  return SendWholeImage(host, serial,
-                        {settings.dsp, kTargetDsp, " DSP DownLoad file is not found.\n",
-                         " DSP Memory Full Error\n", " DSP DownLoad file could not be read.\n",
-                         false, false});
+  return SendWholeImage(
+      host, serial,
+      {settings.dsp, kTargetDsp, " DSP DownLoad file is not found.\n", " DSP Memory Full Error\n",
+       " DSP DownLoad file could not be read.\n", false, false});
 }
 
-int SendTableImage(const Host& host, const UpgradeSettings& settings,
-                   const unsigned char* serial) {
-  return SendWholeImage(host, serial,
-                        {settings.table, kTargetTable, " TABLE DownLoad file is not found.\n",
-                         " TABLE Memory Full Error\n", " TABLE DownLoad file could not be read.\n",
-                         false, false});
+int SendTableImage(const Host& host, const UpgradeSettings& settings, const unsigned char* serial) {
+  return SendWholeImage(
+      host, serial,
+      {settings.table, kTargetTable, " TABLE DownLoad file is not found.\n",
+       " TABLE Memory Full Error\n", " TABLE DownLoad file could not be read.\n", false, false});
 }
 
 }  // namespace vn
