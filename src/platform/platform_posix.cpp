@@ -4,11 +4,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -153,6 +157,223 @@ bool LoadLinkLibrary(LinkEntryPoints& entry, std::string& reason) {
 }
 
 // ---- Settings files -------------------------------------------------------------------------
-// (the private-profile reader follows)
+// The private-profile rules the tool relies on: names match without regard to ASCII letter case
+// and blanks around them; the first section of a name and the first key of a name in it win; a
+// value loses the blanks around it and one pair of matching quotation marks; a key line without
+// "=" counts as no value at all. The file is read once and scanned once, so any file, however
+// large or odd, costs time in proportion to its size.
+
+namespace {
+
+// Blanks as the profile rules see them; 0x1A is the end-of-file mark of old editors. Bytes
+// from 0x80 up are never blanks: they may be parts of UTF-8 characters.
+bool IsProfileBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1a';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsProfileBlank(text[begin])) ++begin;
+  while (end > begin && IsProfileBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// A name or value in the file ends at a NUL byte, as a C string would.
+std::string_view UpToNul(std::string_view text) {
+  std::size_t nul = text.find('\0');
+  return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Settings files saved as "Unicode" carry a UTF-16 byte order mark; their text is taken as
+// UTF-8, the narrow encoding of file names here. A UTF-8 mark is dropped; any other file is
+// taken byte for byte.
+void DecodeProfileText(std::string& text) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (text.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    text.erase(0, 3);
+    return;
+  }
+  if (text.size() < 2) return;
+  bool little = byte(0) == 0xFF && byte(1) == 0xFE;
+  bool big = byte(0) == 0xFE && byte(1) == 0xFF;
+  if (!little && !big) return;
+  std::string utf8;
+  utf8.reserve(text.size());
+  auto unit = [&](std::size_t i) -> std::uint32_t {
+    return little ? byte(i) | byte(i + 1) << 8 : byte(i) << 8 | byte(i + 1);
+  };
+  for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+    std::uint32_t code = unit(i);
+    if (code >= 0xD800 && code < 0xDC00 && i + 3 < text.size()) {
+      std::uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (code >= 0xD800 && code < 0xE000) code = 0xFFFD;  // a lone half of a pair
+    AppendUtf8(utf8, code);
+  }
+  text.swap(utf8);
+}
+
+// The whole file, or false when it cannot be opened or read.
+bool ReadWholeFile(const char* path, std::string& text) {
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path, "rb"));
+  if (!file) return false;
+  char chunk[65536];
+  for (;;) {
+    std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    text.append(chunk, got);
+    if (got < sizeof chunk) break;
+  }
+  if (std::ferror(file.get()) != 0) return false;
+  DecodeProfileText(text);
+  return true;
+}
+
+// The raw value of `key` in the first section named `section`; nothing when the file, the
+// section, the key or its "=" is missing.
+std::optional<std::string_view> FindProfileValue(std::string_view text, std::string_view section,
+                                                 std::string_view key) {
+  // Lines end at LF. Only past the last LF of the file (a file of old Mac line ends, or its
+  // unterminated tail) does a lone CR end a line.
+  std::size_t lastLf = text.rfind('\n');
+  // Keys above the first section header belong to a section without a name.
+  bool inSection = section.empty();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end;
+    if (lastLf != std::string_view::npos && pos <= lastLf) {
+      end = text.find('\n', pos);
+    } else {
+      end = text.find('\r', pos);
+      if (end == std::string_view::npos) end = text.size();
+    }
+    std::string_view line = TrimBlanks(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty()) continue;
+
+    if (line.front() == '[') {
+      std::size_t close = line.rfind(']');
+      if (close != std::string_view::npos) {
+        if (inSection) return std::nullopt;  // only the first section of the name counts
+        inSection = SameName(UpToNul(TrimBlanks(line.substr(1, close - 1))), section);
+        continue;
+      }
+      // Without a closing bracket the line is an ordinary key line.
+    }
+    if (!inSection) continue;
+
+    std::size_t equals = line.find('=');
+    std::string_view name = TrimBlanks(line.substr(0, equals));
+    if (!SameName(UpToNul(name), key)) continue;
+    if (equals == std::string_view::npos) return std::nullopt;
+    return UpToNul(TrimBlanks(line.substr(equals + 1)));
+  }
+  return std::nullopt;
+}
+
+// Copies `value` into `buffer` without one pair of matching quotation marks around it, cut to
+// size - 1 characters; returns the number of characters copied.
+std::uint32_t CopyProfileText(std::string_view value, char* buffer, std::uint32_t size) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  std::size_t length = std::min<std::size_t>(value.size(), size - 1);
+  std::memcpy(buffer, value.data(), length);
+  buffer[length] = '\0';
+  return static_cast<std::uint32_t>(length);
+}
+
+std::string_view QueryName(const char* name) {
+  return name == nullptr ? std::string_view() : TrimBlanks(name);
+}
+
+}  // namespace
+
+std::uint32_t GetProfileString(const char* section, const char* key, const char* defaultValue,
+                               char* buffer, std::uint32_t size, const char* path) {
+  if (buffer == nullptr || size == 0) return 0;
+  std::string text;
+  std::optional<std::string_view> value;
+  if (section != nullptr && key != nullptr && path != nullptr && ReadWholeFile(path, text)) {
+    value = FindProfileValue(text, QueryName(section), QueryName(key));
+  }
+  if (value) return CopyProfileText(*value, buffer, size);
+  // The default loses its trailing blanks, then its quotation marks like a value.
+  std::string_view fallback = defaultValue == nullptr ? "" : defaultValue;
+  while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+  return CopyProfileText(fallback, buffer, size);
+}
+
+std::uint32_t GetProfileInt(const char* section, const char* key, int defaultValue,
+                            const char* path) {
+  // The number is read like a text into a buffer of 30, so at most 29 characters of it count.
+  char text[30];
+  if (GetProfileString(section, key, "", text, sizeof text, path) == 0) {
+    return static_cast<std::uint32_t>(defaultValue);
+  }
+  // Leading control characters and blanks, a sign, then digits up to the first that is not
+  // one; "0x", "0o" and "0b" choose base 16, 8 and 2. The sum wraps at 32 bits.
+  const char* p = text;
+  while (*p != '\0' && static_cast<unsigned char>(*p) <= ' ') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  std::uint32_t base = 10;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'o' || p[1] == 'b')) {
+    base = p[1] == 'x' ? 16 : p[1] == 'o' ? 8 : 2;
+    p += 2;
+  }
+  std::uint32_t total = 0;
+  for (;; ++p) {
+    std::uint32_t digit;
+    if (*p >= '0' && *p <= '9') {
+      digit = static_cast<std::uint32_t>(*p - '0');
+    } else if (*p >= 'a' && *p <= 'z') {
+      digit = static_cast<std::uint32_t>(*p - 'a' + 10);
+    } else if (*p >= 'A' && *p <= 'Z') {
+      digit = static_cast<std::uint32_t>(*p - 'A' + 10);
+    } else {
+      break;
+    }
+    if (digit >= base) break;
+    total = total * base + digit;
+  }
+  return negative ? 0u - total : total;
+}
 
 }  // namespace vn::platform
