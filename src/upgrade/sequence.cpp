@@ -50,17 +50,23 @@ struct ComponentTexts {
 };
 
 constexpr ComponentTexts kUsbTexts{"No usb downloadFile...\n", "USB", "Usb", "USB file",
-                                   "USB downloading", 53};
-constexpr ComponentTexts kMainNewTexts{"No main downloadFile (New PCB)...\n", "MAIN(New PCB)",
-                                       "Main NEW", "MAIN file (New PCB)",
-                                       "MAIN downloading (New PCB)", 50};
-constexpr ComponentTexts kMainOldTexts{"No main downloadFile (Old PCB)...\n", "MAIN(Old PCB)",
-                                       "Main OLD", "MAIN file (Old PCB)",
-                                       "MAIN downloading (Old PCB)", 50};
+                                   "USB downloading",          53};
+constexpr ComponentTexts kMainNewTexts{"No main downloadFile (New PCB)...\n",
+                                       "MAIN(New PCB)",
+                                       "Main NEW",
+                                       "MAIN file (New PCB)",
+                                       "MAIN downloading (New PCB)",
+                                       50};
+constexpr ComponentTexts kMainOldTexts{"No main downloadFile (Old PCB)...\n",
+                                       "MAIN(Old PCB)",
+                                       "Main OLD",
+                                       "MAIN file (Old PCB)",
+                                       "MAIN downloading (Old PCB)",
+                                       50};
 constexpr ComponentTexts kDspTexts{"No dsp downloadFile...\n", "DSP", "Dsp", "DSP file",
-                                   "DSP downloading", 49};
+                                   "DSP downloading",          49};
 constexpr ComponentTexts kTableTexts{"No Table downloadFile...\n", "TABLE", "Table", "TABLE file",
-                                     "Table downloading", 51};
+                                     "Table downloading",          51};
 
 int SendUsb(const Host& host, const UpgradeSettings& settings, const unsigned char* serial,
             unsigned char) {
@@ -88,8 +94,8 @@ enum class Outcome { kGoOn, kEndRun };
 // Compares one component's image with the printer and sends it when it is newer or forced.
 Outcome RunComponentStep(const Host& host, const UpgradeSettings& settings,
                          const unsigned char* serial, unsigned char oldPcb,
-                         const ComponentTexts& texts, const ImageSlot& slot,
-                         StampReader readStamp, Sender send, ComponentState& component) {
+                         const ComponentTexts& texts, const ImageSlot& slot, StampReader readStamp,
+                         Sender send, ComponentState& component) {
   if (IsNoFile(slot.path)) {
     Print(host, "%s", texts.noFileLine);
     component.state = kNoFile;
@@ -151,10 +157,9 @@ Outcome RunPrinter(const Host& host, const UpgradeSettings& settings, const unsi
   // Downloaded of the last printer.
   ComponentState usb, main, dsp, table;
 
-  int versions =
-      ReadPrinterVersions(host, entry, &main.printerMajor, &main.printerMinor, &dsp.printerMajor,
-                          &dsp.printerMinor, &usb.printerMajor, &usb.printerMinor,
-                          &table.printerMajor, &table.printerMinor);
+  int versions = ReadPrinterVersions(host, entry, &main.printerMajor, &main.printerMinor,
+                                     &dsp.printerMajor, &dsp.printerMinor, &usb.printerMajor,
+                                     &usb.printerMinor, &table.printerMajor, &table.printerMinor);
   if (versions != 0) {
     Print(host, "Cannot get the F/W verision from printer. (%d)\n", versions);
     host.link.LinkClose();
@@ -193,8 +198,8 @@ Outcome RunPrinter(const Host& host, const UpgradeSettings& settings, const unsi
 
   const ComponentTexts& mainTexts = oldPcb ? kMainOldTexts : kMainNewTexts;
   const ImageSlot& mainSlot = oldPcb ? settings.mainOldPcb : settings.mainNewPcb;
-  if (RunComponentStep(host, settings, entry, oldPcb, mainTexts, mainSlot, ReadMainStamp,
-                       SendMain, main) == Outcome::kEndRun) {
+  if (RunComponentStep(host, settings, entry, oldPcb, mainTexts, mainSlot, ReadMainStamp, SendMain,
+                       main) == Outcome::kEndRun) {
     return Outcome::kEndRun;
   }
   if (main.state == kDownloaded) WaitForRewrite(host, settings.mainWaitTime);
@@ -205,8 +210,8 @@ Outcome RunPrinter(const Host& host, const UpgradeSettings& settings, const unsi
   }
   if (dsp.state == kDownloaded) WaitForRewrite(host, settings.dspWaitTime);
 
-  if (RunComponentStep(host, settings, entry, oldPcb, kTableTexts, settings.table,
-                       ReadTableStamp, SendTable, table) == Outcome::kEndRun) {
+  if (RunComponentStep(host, settings, entry, oldPcb, kTableTexts, settings.table, ReadTableStamp,
+                       SendTable, table) == Outcome::kEndRun) {
     return Outcome::kEndRun;
   }
   if (table.state == kDownloaded) WaitForRewrite(host, settings.tableWaitTime);
@@ -246,8 +251,7 @@ bool RunPrinterUpgrades(const Host& host, const UpgradeSettings& settings) {
 
     for (std::uint16_t index = 0; index < printerCount; ++index) {
       const unsigned char* entry = &printerList[std::size_t{index} * kPrinterSerialSize];
-      if (RunPrinter(host, settings, entry, index + 1u, err, serialText, ok) ==
-          Outcome::kEndRun) {
+      if (RunPrinter(host, settings, entry, index + 1u, err, serialText, ok) == Outcome::kEndRun) {
         ok = false;
         break;
       }
