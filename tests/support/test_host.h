@@ -71,7 +71,14 @@ class VirtualClock {
   // Added to `now` after every tick reading (0: time moves only by sleeping).
   std::uint32_t stepPerReading = 0;
   std::vector<std::uint32_t> sleeps;  // every sleep asked for, in order
+  // Readings returned in order before the clock falls back to `now` (sleeps still move `now`).
+  std::deque<std::uint32_t> tickScript;
   std::uint32_t Tick() {
+    if (!tickScript.empty()) {
+      std::uint32_t scripted = tickScript.front();
+      tickScript.pop_front();
+      return scripted;
+    }
     std::uint32_t t = now;
     now += stepPerReading;
     return t;
