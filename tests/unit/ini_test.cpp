@@ -10,42 +10,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "temp_folder.h"
 
 namespace vn {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A fresh folder for one test's files, removed again afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    static int serial = 0;
-    path_ = fs::temp_directory_path() /
-            ("vn818-ini-" +
-             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-             std::to_string(++serial));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // Writes `bytes` to a new file `name` and gives its full path.
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    fs::path file = path_ / name;
-    std::ofstream out(file, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file.string();
-  }
-  std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
+using test::TempFolder;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
