@@ -54,4 +54,10 @@ void WriteStdout(const char* data, std::size_t size);
 // On failure `reason` holds one line naming the file and, for a missing operation, its name.
 bool LoadLinkLibrary(LinkEntryPoints& entry, std::string& reason);
 
+#if !defined(_WIN32)
+// The same from one given file, without the search; lets tests load a library kept in a folder
+// of its own.
+bool LoadLinkLibraryFile(const std::string& file, LinkEntryPoints& entry, std::string& reason);
+#endif
+
 }  // namespace vn::platform

@@ -114,20 +114,10 @@ std::string OwnFolder() {
   *slash = '\0';
   return path;
 }
-}  // namespace
 
-bool LoadLinkLibrary(LinkEntryPoints& entry, std::string& reason) {
-  // The library next to the tool comes first, as the Windows DLL search would have it.
-  std::string beside = OwnFolder() + "/" + kLinkLibraryFile;
-  void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) handle = dlopen(kLinkLibraryFile, RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = dlerror();
-    reason = std::string("Cannot load the printer link library ") + kLinkLibraryFile + ": " +
-             (why != nullptr ? why : "unknown reason");
-    return false;
-  }
-  // The library stays loaded until the process ends.
+// Binds the ten operations of an opened library. When one is missing the library is closed
+// again and `entry` is left empty, so no pointer into it survives.
+bool BindOperations(void* handle, LinkEntryPoints& entry, std::string& reason) {
   bool complete = true;
   auto bind = [&](auto& slot, const char* name) {
     if (!complete) return;
@@ -152,8 +142,35 @@ bool LoadLinkLibrary(LinkEntryPoints& entry, std::string& reason) {
   bind(entry.LinkBeginDownload, "LinkBeginDownload");
   bind(entry.LinkSendBlock, "LinkSendBlock");
   bind(entry.LinkEndDownload, "LinkEndDownload");
-  if (!complete) dlclose(handle);
+  if (!complete) {
+    entry = LinkEntryPoints{};
+    dlclose(handle);
+  }
+  // On success the library stays loaded until the process ends.
   return complete;
+}
+
+bool NotLoaded(std::string& reason) {
+  const char* why = dlerror();
+  reason = std::string("Cannot load the printer link library ") + kLinkLibraryFile + ": " +
+           (why != nullptr ? why : "unknown reason");
+  return false;
+}
+}  // namespace
+
+bool LoadLinkLibrary(LinkEntryPoints& entry, std::string& reason) {
+  // The library next to the tool comes first, as the Windows DLL search would have it.
+  std::string beside = OwnFolder() + "/" + kLinkLibraryFile;
+  void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) handle = dlopen(kLinkLibraryFile, RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return NotLoaded(reason);
+  return BindOperations(handle, entry, reason);
+}
+
+bool LoadLinkLibraryFile(const std::string& file, LinkEntryPoints& entry, std::string& reason) {
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return NotLoaded(reason);
+  return BindOperations(handle, entry, reason);
 }
 
 // ---- Settings files -------------------------------------------------------------------------
