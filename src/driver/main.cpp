@@ -1,3 +1,7 @@
+#include "driver/run_driver.h"
 #include "host.h"
 
-int main() { return 0; }
+int main(int argc, char** argv) {
+  vn::Host host = vn::MakeSystemHost();
+  return vn::RunDriver(host, argc, argv);
+}
