@@ -36,6 +36,11 @@ static std::string SerialText(const unsigned char* serial) {
   return text;
 }
 
+// A fault that makes the call report failure.
+static bool Fails(FakeLink::Fault fault) {
+  return fault == FakeLink::Fault::kErrorCode || fault == FakeLink::Fault::kZeroResult;
+}
+
 bool FakeLink::Scripted(const std::string& op, Reply& reply) {
   auto it = script.find(op);
   if (it == script.end() || it->second.empty()) return false;
@@ -60,6 +65,10 @@ LinkApi FakeLink::Bind() {
     calls.push_back("LinkOpen");
     Require(port == -1, "LinkOpen with a port other than -1");
     Require(!open, "LinkOpen while the link is open");
+    if (Fails(FaultNow())) {
+      if (FaultNow() == Fault::kErrorCode) *err = failCode;
+      return 0;
+    }
     Reply reply;
     if (Scripted("LinkOpen", reply) && reply.result == 0) {
       *err = reply.err;
@@ -74,11 +83,12 @@ LinkApi FakeLink::Bind() {
     Require(!inDownload_, "LinkClose inside a download");
     open = false;
     selected = -1;
-    return 1;
+    return Fails(FaultNow()) ? 0 : 1;
   };
   api.LinkEnumPrinters = [this](unsigned char* list) {
     calls.push_back("LinkEnumPrinters");
     Require(open, "LinkEnumPrinters on a closed link");
+    if (Fails(FaultNow())) return 0;
     Reply reply;
     if (Scripted("LinkEnumPrinters", reply)) return reply.result;
     for (std::size_t i = 0; i < printers.size(); ++i) {
@@ -89,6 +99,10 @@ LinkApi FakeLink::Bind() {
   api.LinkSelectPrinter = [this](const unsigned char* serial, LinkError* err) {
     calls.push_back("LinkSelectPrinter(" + SerialText(serial) + ")");
     Require(open, "LinkSelectPrinter on a closed link");
+    if (FaultNow() == Fault::kErrorCode) {
+      *err = failCode;
+      return 0;
+    }
     Reply reply;
     if (Scripted("LinkSelectPrinter", reply)) {
       *err = reply.err;
@@ -98,7 +112,7 @@ LinkApi FakeLink::Bind() {
       if (std::memcmp(printers[i].serial.data(), serial, 8) == 0) {
         selected = static_cast<int>(i);
         *err = 0;
-        return 1;
+        return FaultNow() == Fault::kZeroResult ? 0 : 1;
       }
     }
     *err = 1008;
@@ -107,8 +121,10 @@ LinkApi FakeLink::Bind() {
   api.LinkGetInfo = [this](int tag, unsigned char* buffer, std::uint32_t* length) {
     calls.push_back("LinkGetInfo(" + std::to_string(tag) + ")");
     Require(open && selected >= 0, "LinkGetInfo without a selected printer");
+    if (Fails(FaultNow())) return 0;
     Reply reply;
     if (Scripted("LinkGetInfo", reply) && reply.result != 1) return reply.result;
+    if (FaultNow() == Fault::kResultTwo) reply.result = 2;
     if (selected < 0) return 0;
     FakePrinter& p = printers[static_cast<std::size_t>(selected)];
     if (tag == PINFTAG_ENGID) {
@@ -129,6 +145,10 @@ LinkApi FakeLink::Bind() {
     calls.push_back("LinkSetInfo(" + std::to_string(tag) + "," + std::to_string(value) + ")");
     Require(open && selected >= 0, "LinkSetInfo without a selected printer");
     Require(*length == 4, "LinkSetInfo with a length other than 4");
+    if (Fails(FaultNow())) {
+      if (FaultNow() == Fault::kErrorCode) *err = failCode;
+      return 0;
+    }
     Reply reply;
     if (Scripted("LinkSetInfo", reply) && reply.result != 1) {
       *err = reply.err;
@@ -139,18 +159,19 @@ LinkApi FakeLink::Bind() {
       return 0;
     }
     printers[static_cast<std::size_t>(selected)].density = value;
-    return reply.result;
+    return FaultNow() == Fault::kResultTwo ? 2 : reply.result;
   };
   api.LinkGetStatus = [this](PrinterStatus* status) {
     calls.push_back("LinkGetStatus");
     Require(open && selected >= 0, "LinkGetStatus without a selected printer");
+    if (FaultNow() == Fault::kStatusUnwritten) return 1;
     Reply reply;
     if (Scripted("LinkGetStatus", reply)) return reply.result;  // writes nothing
     if (selected < 0) return 0;
     auto& readings = printers[static_cast<std::size_t>(selected)].statuses;
     *status = readings.empty() ? 0 : readings.front();
     if (readings.size() > 1) readings.pop_front();
-    return 1;
+    return Fails(FaultNow()) ? 0 : 1;
   };
   api.LinkBeginDownload = [this](int target, std::uint32_t address, std::uint32_t size,
                                  LinkError* err) {
@@ -158,6 +179,10 @@ LinkApi FakeLink::Bind() {
                     std::to_string(address) + "," + std::to_string(size) + ")");
     Require(open && selected >= 0, "LinkBeginDownload without a selected printer");
     Require(!inDownload_, "LinkBeginDownload inside a download");
+    if (Fails(FaultNow())) {
+      if (FaultNow() == Fault::kErrorCode) *err = failCode;
+      return 0;
+    }
     Reply reply;
     if (Scripted("LinkBeginDownload", reply) && reply.result == 0) {
       *err = reply.err;
@@ -171,6 +196,10 @@ LinkApi FakeLink::Bind() {
   api.LinkSendBlock = [this](unsigned char* buffer, std::uint32_t* count, LinkError* err) {
     calls.push_back("LinkSendBlock(" + std::to_string(*count) + ")");
     Require(inDownload_, "LinkSendBlock outside a download");
+    if (Fails(FaultNow())) {
+      if (FaultNow() == Fault::kErrorCode) *err = failCode;
+      return 0;
+    }
     Reply reply;
     if (Scripted("LinkSendBlock", reply) && reply.result == 0) {
       *err = reply.err;
@@ -196,9 +225,9 @@ LinkApi FakeLink::Bind() {
   };
   api.LinkEndDownload = [this](LinkError* err) {
     calls.push_back("LinkEndDownload");
-    *err = 0;
+    *err = FaultNow() == Fault::kErrorCode ? failCode : 0;
     inDownload_ = false;
-    return 1;
+    return Fails(FaultNow()) ? 0 : 1;
   };
   return api;
 }

@@ -54,12 +54,25 @@ class FakeLink {
   bool open = false;
   int selected = -1;
 
+  // One call, counted over every operation from 0 (its index in `calls`), can be made to fail.
+  // kErrorCode: result 0 and `failCode` written (where the operation takes a LinkError);
+  // kZeroResult: result 0, no code written; kResultTwo: LinkGetInfo/LinkSetInfo do their work
+  // and return 2; kStatusUnwritten: LinkGetStatus returns 1 and writes no status. Operations
+  // whose result means nothing (LinkSelectPrinter, LinkClose, LinkGetStatus, LinkEndDownload)
+  // still do their work when they return 0.
+  enum class Fault { kNone, kErrorCode, kZeroResult, kResultTwo, kStatusUnwritten };
+  std::size_t failCall = static_cast<std::size_t>(-1);
+  Fault failHow = Fault::kNone;
+  LinkError failCode = 2600;
+
   LinkApi Bind();
   // Calls whose name starts with `op`.
   int CountCalls(const std::string& op) const;
 
  private:
   bool Scripted(const std::string& op, Reply& reply);
+  // The fault for the call just logged.
+  Fault FaultNow() const { return calls.size() - 1 == failCall ? failHow : Fault::kNone; }
   void Require(bool condition, const std::string& what);
   bool inDownload_ = false;
   std::uint32_t downloadSize_ = 0;
