@@ -1,7 +1,9 @@
 #include "images/stamps.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace vn {
 namespace {
@@ -18,7 +20,10 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// A folder opens like a file on some systems (fopen succeeds on Linux); it is no image on any.
 File OpenForReading(const char* path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return nullptr;
   return File(std::fopen(path, "rb"));
 }
 

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
+#include <system_error>
 
 #include "driver/messages.h"
 #include "link/link_api.h"
@@ -22,6 +24,14 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// A folder opens like a file on some systems (fopen succeeds on Linux); it is no image on any,
+// so it is not found, as on Windows, rather than found and then unreadable.
+File OpenImage(const char* path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return nullptr;
+  return File(std::fopen(path, "rb"));
+}
 
 struct BufferFreer {
   void operator()(unsigned char* buffer) const { FreeImageBuffer(buffer); }
@@ -115,7 +125,7 @@ struct WholeImageKind {
 
 int SendWholeImage(const Host& host, const unsigned char* serial, const WholeImageKind& kind) {
   const std::uint32_t size = kind.slot.size;
-  File file(std::fopen(kind.slot.path, "rb"));
+  File file = OpenImage(kind.slot.path);
   if (!file) {
     PrintFailure(host, kind.notFound);
     return 0;
@@ -148,7 +158,7 @@ void FreeImageBuffer(void* buffer) {
 
 int SendUsbImage(const Host& host, const UpgradeSettings& settings, const unsigned char* serial) {
   const std::uint32_t size = settings.usb.size;
-  File file(std::fopen(settings.usb.path, "rb"));
+  File file = OpenImage(settings.usb.path);
   if (!file) {
     PrintFailure(host, " USB DownLoad file is not found.\n");
     return 0;
