@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,21 @@ const unsigned char kSerial[8] = {'S', 'N', '0', '0', '0', '0', '0', '1'};
 
 std::string Line(int seconds) {
   return "Printer Status Waiting. Remaining " + std::to_string(seconds) + " sec.   \r";
+}
+
+// The countdown lines showing `seconds`, one after another.
+std::string Lines(std::initializer_list<int> seconds) {
+  std::string lines;
+  for (int s : seconds) lines += Line(s);
+  return lines;
+}
+
+// A whole wait's output: the opening line break, the countdown lines, the closing one.
+std::string Wait(std::initializer_list<int> seconds) {
+  std::string out = "\n";
+  out += Lines(seconds);
+  out += "\n";
+  return out;
 }
 
 class Readiness : public ::testing::Test {
@@ -65,7 +81,7 @@ TEST_F(Readiness, ReadyAtFirstReading) {
   Report({0});
   t.clock.now = 5000;
   EXPECT_EQ(WaitPrinterReady(t.host, kSerial), 1);
-  EXPECT_EQ(t.out, "\n\n");
+  EXPECT_EQ(t.out, Wait({}));
   EXPECT_EQ(t.clock.sleeps, std::vector<std::uint32_t>{300});
   EXPECT_EQ(t.link.calls, (std::vector<std::string>{"LinkOpen", "LinkSelectPrinter(SN000001)",
                                                     "LinkGetStatus", "LinkClose"}));
@@ -105,9 +121,10 @@ TEST_F(Readiness, FaultIsPolledUntilTheLimit) {
   EXPECT_EQ(WaitPrinterReady(t.host, kSerial), 0);
   // Readings at 300, 900, ..., 119100 ms: the last shows 0 and ends the wait.
   EXPECT_EQ(t.link.CountCalls("LinkGetStatus"), 199);
-  EXPECT_EQ(t.out.rfind("\n" + Line(119) + Line(119) + Line(118), 0), 0u);
-  const std::string tail = Line(1) + Line(0) + "\n";
-  EXPECT_EQ(t.out.substr(t.out.size() - tail.size()), tail);
+  std::string head = Wait({119, 119, 118});
+  head.pop_back();
+  EXPECT_TRUE(t.out.starts_with(head));
+  EXPECT_TRUE(t.out.ends_with(Wait({1, 0}).substr(1)));
   EXPECT_EQ(t.clock.now - 1000, 119400u);
   EXPECT_TRUE(AllPausesAre300());
   EXPECT_EQ(t.link.calls.back(), "LinkClose");
@@ -127,14 +144,10 @@ TEST_F(Readiness, CountdownNearStartAndLimit) {
     std::uint16_t result;
     std::vector<std::uint32_t> sleeps;
   } cases[] = {
-      {0, "\n" + Line(120) + "\n", 1, kGoesOn},
-      {1, "\n" + Line(119) + "\n", 1, kGoesOn},
-      {1001, "\n" + Line(118) + "\n", 1, kGoesOn},
-      {119000, "\n" + Line(1) + "\n", 1, kGoesOn},
-      {119001, "\n" + Line(0) + "\n", 0, kEndsAfterLine},
-      {120000, "\n" + Line(0) + "\n", 0, kEndsAfterLine},
-      {120001, "\n\n", 0, kEndsAtOnce},
-      {0x80000000u, "\n\n", 0, kEndsAtOnce},
+      {0, Wait({120}), 1, kGoesOn},           {1, Wait({119}), 1, kGoesOn},
+      {1001, Wait({118}), 1, kGoesOn},        {119000, Wait({1}), 1, kGoesOn},
+      {119001, Wait({0}), 0, kEndsAfterLine}, {120000, Wait({0}), 0, kEndsAfterLine},
+      {120001, Wait({}), 0, kEndsAtOnce},     {0x80000000u, Wait({}), 0, kEndsAtOnce},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.elapsed);
@@ -154,7 +167,7 @@ TEST_F(Readiness, TickCounterWrapDoesNotEndTheWait) {
   Report({2100, 2100, 2100, 0});
   t.clock.now = 0xFFFFFFFFu - 400;  // wraps between the first and the second reading
   EXPECT_EQ(WaitPrinterReady(t.host, kSerial), 1);
-  EXPECT_EQ(t.out, "\n" + Line(119) + Line(119) + Line(118) + "\n");
+  EXPECT_EQ(t.out, Wait({119, 119, 118}));
 }
 
 // A library that returns without writing a status must never make the printer count as ready.
@@ -163,8 +176,7 @@ TEST_F(Readiness, UnwrittenStatusIsNeverReady) {
   t.link.script["LinkGetStatus"] = std::deque<test::Reply>(400, test::Reply{1, 0});
   EXPECT_EQ(WaitPrinterReady(t.host, kSerial), 0);
   EXPECT_EQ(t.link.CountCalls("LinkGetStatus"), 199);
-  const std::string tail = Line(0) + "\n";
-  EXPECT_EQ(t.out.substr(t.out.size() - tail.size()), tail);
+  EXPECT_TRUE(t.out.ends_with(Wait({0}).substr(1)));
   EXPECT_TRUE(t.link.violations.empty());
 }
 
