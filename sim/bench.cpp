@@ -11,9 +11,8 @@ namespace vn::sim {
 namespace {
 
 constexpr const char* kOpNames[kOpCount] = {
-    "LinkOpen",      "LinkClose",         "LinkEnumPrinters", "LinkSelectPrinter",
-    "LinkGetInfo",   "LinkSetInfo",       "LinkGetStatus",    "LinkBeginDownload",
-    "LinkSendBlock", "LinkEndDownload",
+    "LinkOpen",    "LinkClose",     "LinkEnumPrinters",  "LinkSelectPrinter", "LinkGetInfo",
+    "LinkSetInfo", "LinkGetStatus", "LinkBeginDownload", "LinkSendBlock",     "LinkEndDownload",
 };
 
 // Field widths and offsets within one 38-byte program entry.
@@ -261,7 +260,9 @@ bool ParseLine(const std::vector<std::string_view>& words, Bench& bench, std::st
 
 }  // namespace
 
-const char* OpName(Op op) { return kOpNames[static_cast<int>(op)]; }
+const char* OpName(Op op) {
+  return kOpNames[static_cast<int>(op)];
+}
 
 SimPrinter DefaultPrinter(std::string_view serial) {
   SimPrinter printer;
@@ -272,8 +273,8 @@ SimPrinter DefaultPrinter(std::string_view serial) {
     unsigned char major, minor;
   };
   static constexpr Entry kEntries[kEntryCount] = {
-      {"R7734100", "PCB", 1, 0},  {"VNMAIN", "MAIN", 1, 0}, {"VNBOOT", "BOOT", 1, 0},
-      {"VNDSP", "DSP", 1, 0},     {"VNFONT", "FONT", 1, 0}, {"VNUSB", "USB", 1, 0},
+      {"R7734100", "PCB", 1, 0},     {"VNMAIN", "MAIN", 1, 0}, {"VNBOOT", "BOOT", 1, 0},
+      {"VNDSP", "DSP", 1, 0},        {"VNFONT", "FONT", 1, 0}, {"VNUSB", "USB", 1, 0},
       {"VNTABLE", "TABLE", 0, 0x10},
   };
   for (int i = 0; i < kEntryCount; ++i) {
@@ -293,8 +294,7 @@ Bench DefaultBench() {
   return bench;
 }
 
-bool ParseBench(std::string_view text, std::string_view source, Bench& bench,
-                std::string& error) {
+bool ParseBench(std::string_view text, std::string_view source, Bench& bench, std::string& error) {
   std::size_t lineNumber = 0;
   std::size_t pos = 0;
   while (pos <= text.size()) {

@@ -67,8 +67,7 @@ Bench DefaultBench();
 
 // Reads bench lines into `bench`, after what it already holds (printer lines then belong to its
 // last printer). `source` names the text in the message; false with "<source>:<line>: <what>".
-bool ParseBench(std::string_view text, std::string_view source, Bench& bench,
-                std::string& error);
+bool ParseBench(std::string_view text, std::string_view source, Bench& bench, std::string& error);
 
 // The printers' lasting part (serial, all seven entries, density) as bench lines.
 std::string FormatState(const std::vector<SimPrinter>& printers);

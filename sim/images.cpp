@@ -81,20 +81,29 @@ bool DecodeStamp(int target, const std::vector<unsigned char>& image, std::uint3
 }
 
 bool ParseImageKind(std::string_view text, ImageKind& kind) {
-  if (text == "usb") kind = ImageKind::Usb;
-  else if (text == "main") kind = ImageKind::Main;
-  else if (text == "dsp") kind = ImageKind::Dsp;
-  else if (text == "table") kind = ImageKind::Table;
-  else return false;
+  if (text == "usb")
+    kind = ImageKind::Usb;
+  else if (text == "main")
+    kind = ImageKind::Main;
+  else if (text == "dsp")
+    kind = ImageKind::Dsp;
+  else if (text == "table")
+    kind = ImageKind::Table;
+  else
+    return false;
   return true;
 }
 
 int TargetOf(ImageKind kind) {
   switch (kind) {
-    case ImageKind::Usb: return 6;
-    case ImageKind::Main: return 1;
-    case ImageKind::Dsp: return 0;
-    case ImageKind::Table: return 2;
+    case ImageKind::Usb:
+      return 6;
+    case ImageKind::Main:
+      return 1;
+    case ImageKind::Dsp:
+      return 0;
+    case ImageKind::Table:
+      return 2;
   }
   return -1;
 }
@@ -172,7 +181,8 @@ bool MakeImage(ImageKind kind, std::string_view version, std::uint64_t size,
     state ^= state << 17;
     byte = static_cast<unsigned char>(state >> 32);
   }
-  std::copy(stamp, stamp + (stampEnd - stampAt), image.begin() + static_cast<std::ptrdiff_t>(stampAt));
+  std::copy(stamp, stamp + (stampEnd - stampAt),
+            image.begin() + static_cast<std::ptrdiff_t>(stampAt));
   return true;
 }
 

@@ -13,7 +13,9 @@ extern "C" {
 VN818SIM_EXPORT int VN_LINKCALL LinkOpen(int port, unsigned short* err) {
   return vn::sim::LinkOpen(port, err);
 }
-VN818SIM_EXPORT int VN_LINKCALL LinkClose(void) { return vn::sim::LinkClose(); }
+VN818SIM_EXPORT int VN_LINKCALL LinkClose(void) {
+  return vn::sim::LinkClose();
+}
 VN818SIM_EXPORT int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
   return vn::sim::LinkEnumPrinters(list);
 }

@@ -38,9 +38,9 @@ struct Download {
   int printer = -1;
   int target = 0;
   std::uint32_t size = 0;
-  std::uint32_t place = 0;                // how much the printer has taken so far
+  std::uint32_t place = 0;               // how much the printer has taken so far
   const unsigned char* start = nullptr;  // the buffer start of the first block
-  bool countFault = false;                // an injected count has acted in this download
+  bool countFault = false;               // an injected count has acted in this download
   std::vector<unsigned char> data;
 };
 
@@ -63,8 +63,12 @@ World& TheWorld() {
   return world;
 }
 
-std::string N(std::uint64_t value) { return std::to_string(value); }
-std::string I(std::int64_t value) { return std::to_string(value); }
+std::string N(std::uint64_t value) {
+  return std::to_string(value);
+}
+std::string I(std::int64_t value) {
+  return std::to_string(value);
+}
 
 // ---- Journal ----------------------------------------------------------------------------------
 
@@ -89,7 +93,9 @@ void Violation(World& w, Op op, const std::string& what) {
   Log(w, [&] { return std::string("VIOLATION ") + OpName(op) + ": " + what; });
 }
 
-std::string Tail(const Fault* fault) { return fault != nullptr ? " fault" : ""; }
+std::string Tail(const Fault* fault) {
+  return fault != nullptr ? " fault" : "";
+}
 
 void Put(unsigned short* err, LinkError code) {
   if (err != nullptr) *err = code;
@@ -243,10 +249,14 @@ bool PrinterReady(World& w, Op op, bool duringDownload) {
 
 int EntryOfTarget(int target) {
   switch (target) {
-    case 6: return 5;
-    case 1: return 1;
-    case 0: return 3;
-    default: return 6;  // 2, TABLE
+    case 6:
+      return 5;
+    case 1:
+      return 1;
+    case 0:
+      return 3;
+    default:
+      return 6;  // 2, TABLE
   }
 }
 
@@ -354,8 +364,8 @@ int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
       Violation(w, Op::LinkEnumPrinters, "no list");
     } else {
       const std::vector<SimPrinter>& printers = w.bench.printers;
-      std::int64_t count = w.bench.enumCount ? *w.bench.enumCount
-                                             : static_cast<std::int64_t>(printers.size());
+      std::int64_t count =
+          w.bench.enumCount ? *w.bench.enumCount : static_cast<std::int64_t>(printers.size());
       filled = std::min({static_cast<std::size_t>(count), printers.size(), kMaxListEntries});
       for (std::size_t i = 0; i < filled; ++i) {
         std::memcpy(list + kSerialSize * i, printers[i].serial.data(), kSerialSize);
@@ -364,9 +374,7 @@ int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
     }
     if (fault != nullptr) result = fault->Result();
   }
-  Log(w, [&] {
-    return "LinkEnumPrinters -> " + I(result) + " filled=" + N(filled) + Tail(fault);
-  });
+  Log(w, [&] { return "LinkEnumPrinters -> " + I(result) + " filled=" + N(filled) + Tail(fault); });
   return result;
 }
 
@@ -573,8 +581,8 @@ int VN_LINKCALL LinkBeginDownload(int target, unsigned int address, unsigned int
   }
   Put(err, code);
   Log(w, [&] {
-    return "LinkBeginDownload target=" + I(target) + " address=" + N(address) +
-           " size=" + N(size) + " -> " + I(result) + " err=" + N(code) + Tail(fault);
+    return "LinkBeginDownload target=" + I(target) + " address=" + N(address) + " size=" + N(size) +
+           " -> " + I(result) + " err=" + N(code) + Tail(fault);
   });
   return result;
 }
@@ -653,7 +661,8 @@ int VN_LINKCALL LinkEndDownload(unsigned short* err) {
     }
   }
   Put(err, code);
-  Log(w, [&] { return "LinkEndDownload -> " + I(result) + " err=" + N(code) + note + Tail(fault); });
+  Log(w,
+      [&] { return "LinkEndDownload -> " + I(result) + " err=" + N(code) + note + Tail(fault); });
   return result;
 }
 
@@ -670,9 +679,13 @@ bool LoadBench(std::string_view text, const Options& options, std::string& error
   return w.benchError.empty();
 }
 
-void Reset() { TheWorld() = World{}; }
+void Reset() {
+  TheWorld() = World{};
+}
 
-const std::vector<std::string>& JournalLines() { return TheWorld().journal; }
+const std::vector<std::string>& JournalLines() {
+  return TheWorld().journal;
+}
 
 LinkEntryPoints EntryPoints() {
   LinkEntryPoints entry;

@@ -13,9 +13,9 @@ namespace vn::sim {
 
 // Where the simulator writes; an empty path keeps nothing.
 struct Options {
-  std::string journal;  // journal file, appended line by line
-  std::string images;   // existing folder for the received images
-  std::string state;    // state file, read when present and rewritten after every change
+  std::string journal;       // journal file, appended line by line
+  std::string images;        // existing folder for the received images
+  std::string state;         // state file, read when present and rewritten after every change
   bool keepJournal = false;  // also keep the journal lines in memory (JournalLines())
 };
 

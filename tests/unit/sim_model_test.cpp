@@ -17,7 +17,9 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-const unsigned char* Serial(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
+const unsigned char* Serial(const char* text) {
+  return reinterpret_cast<const unsigned char*>(text);
+}
 
 Bytes ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -162,9 +164,8 @@ TEST_F(SimTest, StateFileCarriesFlashedVersionsAndDensityToTheNextRun) {
   EXPECT_EQ(std::memcmp(&record[1 + 38 * 6], "T\0X\0\0\0\0\0", 8), 0);
   std::uint32_t kept = 0;
   length = 4;
-  EXPECT_EQ(link.LinkGetInfo(PINFTAG_DENSITY_LAMI, reinterpret_cast<unsigned char*>(&kept),
-                             &length),
-            1);
+  EXPECT_EQ(
+      link.LinkGetInfo(PINFTAG_DENSITY_LAMI, reinterpret_cast<unsigned char*>(&kept), &length), 1);
   EXPECT_EQ(kept, 70u);
   link.LinkSelectPrinter(Serial("SN000002"), &err);
   EXPECT_EQ(Engine()[1 + 38 + 34], 0x01);  // untouched printer: still MAIN 01.00
@@ -292,7 +293,8 @@ TEST_F(SimTest, BadBenchLineNamesItselfAndFailsEveryOpen) {
     const char* error;
   } cases[] = {
       {"density 65\n", "bench:1: density before any printer"},
-      {"printer SN000001\n\nentry 7 version=01.00\n", "bench:3: entry takes an entry number 0 to 6"},
+      {"printer SN000001\n\nentry 7 version=01.00\n",
+       "bench:3: entry takes an entry number 0 to 6"},
       {"printer SN0000012\n", "bench:1: a serial is 1 to 8 bytes"},
       {"printer SN1\nprinter SN1\\x00\n", "bench:2: a second printer with this serial"},
       {"printer A\nentry 1 version=1.100\n", "bench:2: version is MM.mm in hexadecimal"},
@@ -318,10 +320,10 @@ TEST(SimImages, RefusesSizesThatCannotHoldTheStampAndBadVersions) {
     std::uint64_t size;
     bool made;
   } cases[] = {
-      {sim::ImageKind::Usb, "01.20", 49116, true},  {sim::ImageKind::Usb, "01.20", 49115, false},
-      {sim::ImageKind::Dsp, "01.00", 61348, true},  {sim::ImageKind::Dsp, "01.00", 61347, false},
-      {sim::ImageKind::Main, "01.23", 30, true},    {sim::ImageKind::Main, "01.23", 29, false},
-      {sim::ImageKind::Main, "0G.00", 30, true},    {sim::ImageKind::Main, "1.23", 30, false},
+      {sim::ImageKind::Usb, "01.20", 49116, true},   {sim::ImageKind::Usb, "01.20", 49115, false},
+      {sim::ImageKind::Dsp, "01.00", 61348, true},   {sim::ImageKind::Dsp, "01.00", 61347, false},
+      {sim::ImageKind::Main, "01.23", 30, true},     {sim::ImageKind::Main, "01.23", 29, false},
+      {sim::ImageKind::Main, "0G.00", 30, true},     {sim::ImageKind::Main, "1.23", 30, false},
       {sim::ImageKind::Usb, "100.00", 65536, false}, {sim::ImageKind::Table, "10F0.00", 30, false},
   };
   for (const Case& c : cases) {
