@@ -196,12 +196,6 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-// A name or value in the file ends at a NUL byte, as a C string would.
-std::string_view UpToNul(std::string_view text) {
-  std::size_t nul = text.find('\0');
-  return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
-
 char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -270,55 +264,84 @@ bool ReadWholeFile(const char* path, std::string& text) {
   };
   std::unique_ptr<std::FILE, Closer> file(std::fopen(path, "rb"));
   if (!file) return false;
-  char chunk[65536];
+  // Straight into the text, in steps that grow with it, so a large file costs few calls.
+  std::size_t used = 0;
+  std::size_t step = 64 * 1024;
   for (;;) {
-    std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    text.append(chunk, got);
-    if (got < sizeof chunk) break;
+    text.resize(used + step);
+    std::size_t got = std::fread(text.data() + used, 1, step, file.get());
+    used += got;
+    if (got < step) break;
+    if (step < 16 * 1024 * 1024) step *= 2;
   }
+  text.resize(used);
   if (std::ferror(file.get()) != 0) return false;
   DecodeProfileText(text);
   return true;
+}
+
+const char* SkipBlanks(const char* begin, const char* end) {
+  while (begin < end && IsProfileBlank(*begin)) ++begin;
+  return begin;
+}
+
+const char* DropBlanks(const char* begin, const char* end) {
+  while (end > begin && IsProfileBlank(end[-1])) --end;
+  return end;
+}
+
+// A name or value of the file from `begin` to `end`, without the blanks around it, ending at
+// a NUL byte as a C string would.
+std::string_view FileText(const char* begin, const char* end) {
+  begin = SkipBlanks(begin, end);
+  end = DropBlanks(begin, end);
+  const void* nul = std::memchr(begin, '\0', static_cast<std::size_t>(end - begin));
+  if (nul != nullptr) end = static_cast<const char*>(nul);
+  return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
 // The raw value of `key` in the first section named `section`; nothing when the file, the
 // section, the key or its "=" is missing.
 std::optional<std::string_view> FindProfileValue(std::string_view text, std::string_view section,
                                                  std::string_view key) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
   // Lines end at LF. Only past the last LF of the file (a file of old Mac line ends, or its
   // unterminated tail) does a lone CR end a line.
-  std::size_t lastLf = text.rfind('\n');
+  const char* lastLf = end;
+  while (lastLf > p && lastLf[-1] != '\n') --lastLf;
   // Keys above the first section header belong to a section without a name.
   bool inSection = section.empty();
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end;
-    if (lastLf != std::string_view::npos && pos <= lastLf) {
-      end = text.find('\n', pos);
+  while (p < end) {
+    const char* stop;
+    if (p < lastLf) {
+      stop = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(lastLf - p)));
     } else {
-      end = text.find('\r', pos);
-      if (end == std::string_view::npos) end = text.size();
+      stop = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+      if (stop == nullptr) stop = end;
     }
-    std::string_view line = TrimBlanks(text.substr(pos, end - pos));
-    pos = end + 1;
-    if (line.empty()) continue;
+    const char* begin = SkipBlanks(p, stop);
+    const char* last = DropBlanks(begin, stop);
+    p = stop < end ? stop + 1 : end;
+    if (begin == last) continue;
 
-    if (line.front() == '[') {
-      std::size_t close = line.rfind(']');
-      if (close != std::string_view::npos) {
+    if (*begin == '[') {
+      const char* close = last - 1;
+      while (close > begin && *close != ']') --close;
+      if (close > begin) {
         if (inSection) return std::nullopt;  // only the first section of the name counts
-        inSection = SameName(UpToNul(TrimBlanks(line.substr(1, close - 1))), section);
+        inSection = SameName(FileText(begin + 1, close), section);
         continue;
       }
       // Without a closing bracket the line is an ordinary key line.
     }
     if (!inSection) continue;
 
-    std::size_t equals = line.find('=');
-    std::string_view name = TrimBlanks(line.substr(0, equals));
-    if (!SameName(UpToNul(name), key)) continue;
-    if (equals == std::string_view::npos) return std::nullopt;
-    return UpToNul(TrimBlanks(line.substr(equals + 1)));
+    const char* equals =
+        static_cast<const char*>(std::memchr(begin, '=', static_cast<std::size_t>(last - begin)));
+    if (!SameName(FileText(begin, equals != nullptr ? equals : last), key)) continue;
+    if (equals == nullptr) return std::nullopt;
+    return FileText(equals + 1, last);
   }
   return std::nullopt;
 }
