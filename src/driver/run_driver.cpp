@@ -2,10 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include "driver/settings.h"
 #include "platform/platform.h"
@@ -52,10 +50,9 @@ bool GetDirectoryPart(char* dest, const char* path) {
 }
 
 std::int32_t GetImageFileSize(const Host& host, const char* path) {
-  // A folder opens like a file on some systems; it is no image on any.
-  std::error_code ignored;
-  std::unique_ptr<std::FILE, FileCloser> file(
-      std::filesystem::is_directory(path, ignored) ? nullptr : std::fopen(path, "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  // A folder opens like a file on some systems, but reading it fails at once: it is no image.
+  if (file && std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) file.reset();
   if (!file) {
     Print(host, "File Data Open Error \n ");
     return -2;
