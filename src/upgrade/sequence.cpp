@@ -3,6 +3,7 @@
 // images' versions. Any failure ends the whole run; every way out passes the final pause.
 #include "upgrade/sequence.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -263,15 +264,27 @@ bool RunPrinterUpgrades(const Host& host, const UpgradeSettings& settings) {
 }
 
 void WaitForRewrite(const Host& host, std::uint32_t waitMs) {
+  constexpr std::uint32_t kStepMs = 500;
+  // A sleep ends a little late on a real clock (timer granularity, a busy machine). Counted
+  // against the wait, one millisecond of it at the pass due at W - 1000 shows 0 instead of 1
+  // and ends the countdown 500 ms early, with the printer still rewriting. So much lateness
+  // of each sleep is not counted; a longer stall still is.
+  constexpr std::uint32_t kForgivenLatenessMs = 50;
   std::uint32_t start = host.tickCount();
-  for (;;) {
+  std::uint32_t forgiven = 0;
+  std::uint32_t previous = 0;
+  for (bool first = true;; first = false) {
     std::uint32_t elapsed = host.tickCount() - start;
-    std::uint32_t remaining = (waitMs - elapsed) / 1000;
+    if (!first && elapsed - previous > kStepMs) {
+      forgiven += std::min(elapsed - previous - kStepMs, kForgivenLatenessMs);
+    }
+    previous = elapsed;
+    std::uint32_t remaining = (waitMs - (elapsed - forgiven)) / 1000;
     // Past the wait the difference has wrapped round: such a value is never shown.
     if (elapsed > waitMs) break;
     Print(host, "Waiting for the printer to finish rewriting firmware.  Remaining %u sec.  \r",
           static_cast<unsigned>(remaining));
-    host.sleep(500);
+    host.sleep(kStepMs);
     if (remaining == 0) break;
   }
   Print(host, "\n\n");
