@@ -236,8 +236,8 @@ void SetSlot(ImageSlot& slot, const std::string& path, std::uint32_t size) {
 
 UpgradeSettings NoImages() {
   UpgradeSettings settings{};
-  for (ImageSlot* slot :
-       {&settings.usb, &settings.mainOldPcb, &settings.dsp, &settings.table, &settings.mainNewPcb}) {
+  for (ImageSlot* slot : {&settings.usb, &settings.mainOldPcb, &settings.dsp, &settings.table,
+                          &settings.mainNewPcb}) {
     SetSlot(*slot, kNoFile, 0);
   }
   // Wait times of a typical settings file.
@@ -343,10 +343,14 @@ constexpr Sender kSenders[] = {Sender::kUsb, Sender::kMain, Sender::kDsp, Sender
 
 const char* SenderName(Sender sender) {
   switch (sender) {
-    case Sender::kUsb: return "SendUsbImage";
-    case Sender::kMain: return "SendMainImage";
-    case Sender::kDsp: return "SendDspImage";
-    case Sender::kTable: return "SendTableImage";
+    case Sender::kUsb:
+      return "SendUsbImage";
+    case Sender::kMain:
+      return "SendMainImage";
+    case Sender::kDsp:
+      return "SendDspImage";
+    case Sender::kTable:
+      return "SendTableImage";
   }
   return "";
 }
@@ -356,10 +360,18 @@ UpgradeSettings SenderSettings(Sender sender, std::uint32_t size) {
   UpgradeSettings settings = NoImages();
   const std::string& path = Images().Image(sim::ImageKind::Usb, "01.20", size);
   switch (sender) {
-    case Sender::kUsb: SetSlot(settings.usb, path, size); break;
-    case Sender::kMain: SetSlot(settings.mainNewPcb, path, size); break;
-    case Sender::kDsp: SetSlot(settings.dsp, path, size); break;
-    case Sender::kTable: SetSlot(settings.table, path, size); break;
+    case Sender::kUsb:
+      SetSlot(settings.usb, path, size);
+      break;
+    case Sender::kMain:
+      SetSlot(settings.mainNewPcb, path, size);
+      break;
+    case Sender::kDsp:
+      SetSlot(settings.dsp, path, size);
+      break;
+    case Sender::kTable:
+      SetSlot(settings.table, path, size);
+      break;
   }
   return settings;
 }
@@ -367,10 +379,14 @@ UpgradeSettings SenderSettings(Sender sender, std::uint32_t size) {
 int Send(Sender sender, const Host& host, const UpgradeSettings& settings) {
   static const unsigned char kSerial[8] = {'S', 'N', '0', '0', '0', '0', '0', '1'};
   switch (sender) {
-    case Sender::kUsb: return SendUsbImage(host, settings, kSerial);
-    case Sender::kMain: return SendMainImage(host, settings, kSerial, 0);
-    case Sender::kDsp: return SendDspImage(host, settings, kSerial);
-    case Sender::kTable: return SendTableImage(host, settings, kSerial);
+    case Sender::kUsb:
+      return SendUsbImage(host, settings, kSerial);
+    case Sender::kMain:
+      return SendMainImage(host, settings, kSerial, 0);
+    case Sender::kDsp:
+      return SendDspImage(host, settings, kSerial);
+    case Sender::kTable:
+      return SendTableImage(host, settings, kSerial);
   }
   return 0;
 }
