@@ -213,6 +213,8 @@ void LoadFromEnvironment(World& w) {
   Install(w, std::move(bench), ok, error, path.empty() ? "built-in" : path, true);
 }
 
+// Taken apart into plain variables by the operations, not by a structured binding: clang 14
+// (the fuzzing build) cannot capture a binding in the journal's lambdas.
 struct Call {
   World& w;
   const Fault* fault;  // the bench fault that shapes this call, if any
@@ -302,7 +304,9 @@ std::string Complete(World& w) {
 // ---- The ten operations -----------------------------------------------------------------------
 
 int VN_LINKCALL LinkOpen(int port, unsigned short* err) {
-  auto [w, fault] = Enter(Op::LinkOpen);
+  Call call = Enter(Op::LinkOpen);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
   if (fault != nullptr && fault->Fails()) {
@@ -334,7 +338,9 @@ int VN_LINKCALL LinkOpen(int port, unsigned short* err) {
 }
 
 int VN_LINKCALL LinkClose(void) {
-  auto [w, fault] = Enter(Op::LinkClose);
+  Call call = Enter(Op::LinkClose);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   std::string note;
   if (fault == nullptr || !fault->Fails()) {
@@ -354,7 +360,9 @@ int VN_LINKCALL LinkClose(void) {
 }
 
 int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
-  auto [w, fault] = Enter(Op::LinkEnumPrinters);
+  Call call = Enter(Op::LinkEnumPrinters);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   std::size_t filled = 0;
   if (fault == nullptr || !fault->Fails()) {
@@ -379,7 +387,9 @@ int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
 }
 
 int VN_LINKCALL LinkSelectPrinter(const unsigned char* serial, unsigned short* err) {
-  auto [w, fault] = Enter(Op::LinkSelectPrinter);
+  Call call = Enter(Op::LinkSelectPrinter);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
   if (fault != nullptr && fault->Fails()) {
@@ -422,7 +432,9 @@ int VN_LINKCALL LinkSelectPrinter(const unsigned char* serial, unsigned short* e
 }
 
 int VN_LINKCALL LinkGetInfo(int tag, unsigned char* buffer, unsigned int* length) {
-  auto [w, fault] = Enter(Op::LinkGetInfo);
+  Call call = Enter(Op::LinkGetInfo);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   std::uint32_t offered = length != nullptr ? *length : 0;
   int result = 0;
   std::string value;
@@ -462,7 +474,9 @@ int VN_LINKCALL LinkGetInfo(int tag, unsigned char* buffer, unsigned int* length
 
 int VN_LINKCALL LinkSetInfo(int tag, unsigned char* buffer, unsigned int* length,
                             unsigned short* err) {
-  auto [w, fault] = Enter(Op::LinkSetInfo);
+  Call call = Enter(Op::LinkSetInfo);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   std::uint32_t offered = length != nullptr ? *length : 0;
   std::uint32_t value = 0;
   bool hasValue = buffer != nullptr && offered >= 4;
@@ -502,7 +516,9 @@ int VN_LINKCALL LinkSetInfo(int tag, unsigned char* buffer, unsigned int* length
 }
 
 int VN_LINKCALL LinkGetStatus(unsigned short* status) {
-  auto [w, fault] = Enter(Op::LinkGetStatus);
+  Call call = Enter(Op::LinkGetStatus);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   std::string shown = "none";
   bool silent = fault != nullptr && fault->silent;
@@ -536,7 +552,9 @@ int VN_LINKCALL LinkGetStatus(unsigned short* status) {
 
 int VN_LINKCALL LinkBeginDownload(int target, unsigned int address, unsigned int size,
                                   unsigned short* err) {
-  auto [w, fault] = Enter(Op::LinkBeginDownload);
+  Call call = Enter(Op::LinkBeginDownload);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
   if (fault != nullptr && fault->Fails()) {
@@ -588,7 +606,9 @@ int VN_LINKCALL LinkBeginDownload(int target, unsigned int address, unsigned int
 }
 
 int VN_LINKCALL LinkSendBlock(unsigned char* buffer, unsigned int* count, unsigned short* err) {
-  auto [w, fault] = Enter(Op::LinkSendBlock);
+  Call call = Enter(Op::LinkSendBlock);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   std::uint32_t offered = count != nullptr ? *count : 0;
   Download& d = w.download;
   int result = 0;
@@ -641,7 +661,9 @@ int VN_LINKCALL LinkSendBlock(unsigned char* buffer, unsigned int* count, unsign
 }
 
 int VN_LINKCALL LinkEndDownload(unsigned short* err) {
-  auto [w, fault] = Enter(Op::LinkEndDownload);
+  Call call = Enter(Op::LinkEndDownload);
+  World& w = call.w;
+  const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
   std::string note;
