@@ -480,10 +480,12 @@ std::int64_t StatusBytes(const char* key) {
   return value;
 }
 
-// What `work` adds to the resident memory at its peak, in a child process of its own: the child
-// runs `setup`, resets its high-water mark to what it holds now (VmHWM through clear_refs),
-// runs `work` once and reports VmHWM less the resident size it started from. -1 when the
-// system does not let the mark be reset.
+// What `work` adds to the process's own memory at its peak, in a child process of its own: the
+// child runs `setup`, resets its high-water mark to what it holds now (VmHWM through
+// clear_refs), runs `work` once and reports VmHWM less the resident size it started from. The
+// pages of program code and libraries that the child maps while it works (a forked child maps
+// them afresh) are file pages shared with every other process; their growth (RssFile) is taken
+// off. -1 when the system does not let the mark be reset.
 std::int64_t PeakGrowth(const std::function<void()>& setup, const std::function<void()>& work) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return -1;
@@ -498,9 +500,13 @@ std::int64_t PeakGrowth(const std::function<void()>& setup, const std::function<
     if (marks >= 0 && write(marks, "5", 1) == 1) {
       close(marks);
       std::int64_t before = StatusBytes("VmRSS:");
+      std::int64_t filesBefore = StatusBytes("RssFile:");
       work();
       std::int64_t peak = StatusBytes("VmHWM:");
-      if (before >= 0 && peak >= 0) growth = peak - before;
+      std::int64_t files = StatusBytes("RssFile:");
+      if (before >= 0 && peak >= 0 && filesBefore >= 0 && files >= 0) {
+        growth = peak - before - (files - filesBefore);
+      }
     }
     ssize_t written = write(pipeFds[1], &growth, sizeof growth);
     _exit(written == sizeof growth ? 0 : 1);
