@@ -1,9 +1,7 @@
 #include "images/stamps.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 namespace vn {
 namespace {
@@ -20,11 +18,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// A folder opens like a file on some systems (fopen succeeds on Linux); it is no image on any.
+// A folder opens like a file on some systems (fopen succeeds on Linux), but reading it fails at
+// once: it is no image on any, and counts as a file that cannot be opened.
 File OpenForReading(const char* path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return nullptr;
-  return File(std::fopen(path, "rb"));
+  File file(std::fopen(path, "rb"));
+  if (!file) return file;
+  if (std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) return nullptr;
+  std::rewind(file.get());
+  return file;
 }
 
 // Two bytes from `offset`; false when the file ends before them or the read fails, so no

@@ -2,10 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <memory>
-#include <system_error>
 
 #include "driver/messages.h"
 #include "link/link_api.h"
@@ -25,12 +23,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// A folder opens like a file on some systems (fopen succeeds on Linux); it is no image on any,
-// so it is not found, as on Windows, rather than found and then unreadable.
+// A folder opens like a file on some systems (fopen succeeds on Linux), but reading it fails at
+// once: it is no image on any, and counts as a file that cannot be opened.
 File OpenImage(const char* path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return nullptr;
-  return File(std::fopen(path, "rb"));
+  File file(std::fopen(path, "rb"));
+  if (!file) return file;
+  if (std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) return nullptr;
+  std::rewind(file.get());
+  return file;
 }
 
 struct BufferFreer {
