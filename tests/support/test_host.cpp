@@ -191,6 +191,8 @@ LinkApi FakeLink::Bind() {
     inDownload_ = true;
     downloadSize_ = size;
     downloads.emplace_back();
+    downloadTargets.push_back(target);
+    downloadPrinters.push_back(selected);
     return reply.result;
   };
   api.LinkSendBlock = [this](unsigned char* buffer, std::uint32_t* count, LinkError* err) {

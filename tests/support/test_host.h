@@ -49,8 +49,11 @@ class FakeLink {
   std::deque<std::uint32_t> sendCounts;
   // When set, LinkEnumPrinters reports this count instead of printers.size().
   int enumResult = -1;
-  // Bytes of each completed or attempted download, in the order received.
+  // Bytes of each completed or attempted download, in the order received, with its target and
+  // the index in `printers` of the printer it went to.
   std::vector<std::vector<unsigned char>> downloads;
+  std::vector<int> downloadTargets;
+  std::vector<int> downloadPrinters;
   bool open = false;
   int selected = -1;
 
