@@ -46,8 +46,7 @@ void SleepMs(std::uint32_t ms);
 // standard output is not a terminal.
 void ClearConsole();
 
-// Writes to standard output; flushes when the text ends in "\r" (progress lines), at most
-// every 50 ms (console_refresh.h): a line held back goes out before the next sleep.
+// Writes to standard output; flushes when the text ends in "\r" (progress lines).
 void WriteStdout(const char* data, std::size_t size);
 
 // Loads the link library (VN818upgrade.dll by the normal DLL search; libVN818upgrade.so from

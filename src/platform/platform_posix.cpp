@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/console_refresh.h"
 #include "platform/platform.h"
 
 namespace vn::platform {
@@ -80,12 +79,7 @@ std::uint32_t TickCount() {
   return static_cast<std::uint32_t>(ms);  // wraps like GetTickCount
 }
 
-namespace {
-ConsoleRefresh consoleRefresh;  // the one console of the process
-}  // namespace
-
 void SleepMs(std::uint32_t ms) {
-  if (consoleRefresh.FlushBeforeSleep(TickCount())) std::fflush(stdout);
   timespec rest{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
   while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
   }
@@ -102,9 +96,7 @@ void ClearConsole() {
 
 void WriteStdout(const char* data, std::size_t size) {
   std::fwrite(data, 1, size, stdout);
-  if (size > 0 && data[size - 1] == '\r' && consoleRefresh.FlushLine(TickCount())) {
-    std::fflush(stdout);
-  }
+  if (size > 0 && data[size - 1] == '\r') std::fflush(stdout);
 }
 
 // ---- Link library ---------------------------------------------------------------------------

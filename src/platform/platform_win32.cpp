@@ -11,7 +11,6 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/console_refresh.h"
 #include "platform/platform.h"
 
 namespace vn::platform {
@@ -85,14 +84,7 @@ std::int64_t FileLength(std::FILE* file) {
 
 std::uint32_t TickCount() { return GetTickCount(); }
 
-namespace {
-ConsoleRefresh consoleRefresh;  // the one console of the process
-}  // namespace
-
-void SleepMs(std::uint32_t ms) {
-  if (consoleRefresh.FlushBeforeSleep(TickCount())) std::fflush(stdout);
-  Sleep(ms);
-}
+void SleepMs(std::uint32_t ms) { Sleep(ms); }
 
 // ---- Console --------------------------------------------------------------------------------
 
@@ -104,9 +96,7 @@ void ClearConsole() {
 
 void WriteStdout(const char* data, std::size_t size) {
   std::fwrite(data, 1, size, stdout);
-  if (size > 0 && data[size - 1] == '\r' && consoleRefresh.FlushLine(TickCount())) {
-    std::fflush(stdout);
-  }
+  if (size > 0 && data[size - 1] == '\r') std::fflush(stdout);
 }
 
 // ---- Link library ---------------------------------------------------------------------------
