@@ -82,9 +82,13 @@ std::int64_t FileLength(std::FILE* file) {
 
 // ---- Time -----------------------------------------------------------------------------------
 
-std::uint32_t TickCount() { return GetTickCount(); }
+std::uint32_t TickCount() {
+  return GetTickCount();
+}
 
-void SleepMs(std::uint32_t ms) { Sleep(ms); }
+void SleepMs(std::uint32_t ms) {
+  Sleep(ms);
+}
 
 // ---- Console --------------------------------------------------------------------------------
 
@@ -115,7 +119,17 @@ std::string ErrorText(DWORD code) {
     --length;
   }
   if (length == 0) return "system error " + std::to_string(code);
-  return std::string(text, length);
+  // Some of the system's texts run over two lines; the reason must stay on one.
+  std::string line;
+  for (DWORD i = 0; i < length; ++i) {
+    bool lineBreak = text[i] == '\r' || text[i] == '\n';
+    if (!lineBreak) {
+      line += text[i];
+    } else if (!line.empty() && line.back() != ' ') {
+      line += ' ';
+    }
+  }
+  return line;
 }
 }  // namespace
 
@@ -136,9 +150,8 @@ bool LoadLinkLibrary(LinkEntryPoints& entry, std::string& reason) {
     FARPROC proc = GetProcAddress(library, MAKEINTRESOURCEA(ordinal));
     if (proc == nullptr) {
       DWORD why = GetLastError();
-      reason = std::string("The printer link library ") + kLinkLibraryFile +
-               " has no operation " + name + " (ordinal " + std::to_string(ordinal) +
-               "): " + ErrorText(why);
+      reason = std::string("The printer link library ") + kLinkLibraryFile + " has no operation " +
+               name + " (ordinal " + std::to_string(ordinal) + "): " + ErrorText(why);
       complete = false;
       return;
     }
