@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -80,7 +82,24 @@ std::string SlotPath(FuzzedDataProvider& in, const char* good) {
   }
 }
 
+// Shows what the run did, for the report of a broken invariant.
+void Dump(const vn::test::TestHost& t) {
+  std::fprintf(stderr, "---- console\n%s\n---- link calls\n", t.out.c_str());
+  for (const std::string& call : t.link.calls) std::fprintf(stderr, "%s\n", call.c_str());
+  for (const std::string& v : t.link.violations) std::fprintf(stderr, "violation: %s\n", v.c_str());
+}
+
 }  // namespace
+
+// A broken invariant of a run shows the run first (the condition is evaluated once).
+#define RUN_CHECK(condition)                                                                  \
+  do {                                                                                        \
+    if (!(condition)) {                                                                       \
+      Dump(t);                                                                                \
+      std::fprintf(stderr, "broken invariant: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      std::abort();                                                                           \
+    }                                                                                         \
+  } while (0)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   vn::fuzz::EnterScratchFolder("vn818-fuzz-upgrade");
@@ -169,7 +188,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (in.ConsumeBool()) {
     t.link.failCall = in.ConsumeIntegralInRange<std::size_t>(0, 300);
     t.link.failHow = in.PickValueInArray(kFaults);
-    t.link.failCode = in.ConsumeIntegral<std::uint16_t>();
+    // A code of 0 with a failed selection would be a library contradicting itself: the tool
+    // takes a LinkError of 0 as the selection's success.
+    t.link.failCode = in.ConsumeIntegralInRange<std::uint16_t>(1, 65535);
   }
 
   std::string program = "vn818fw", name = "upgrade.ini";
@@ -180,32 +201,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool failureShown = false;
   for (const char* mark : kFailureMarks) failureShown |= out.find(mark) != std::string::npos;
-  FUZZ_CHECK(status == (failureShown ? 1 : 0));
+  RUN_CHECK(status == (failureShown ? 1 : 0));
   if (out.find("file size error") != std::string::npos) {
-    FUZZ_CHECK(calls.empty() && t.clock.sleeps.empty());
+    RUN_CHECK(calls.empty() && t.clock.sleeps.empty());
     return 0;
   }
-  FUZZ_CHECK(!t.clock.sleeps.empty() && t.clock.sleeps.back() == dispWait);
-  FUZZ_CHECK(std::count(t.clock.sleeps.begin(), t.clock.sleeps.end(), dispWait) == 1);
-  FUZZ_CHECK(t.link.violations.empty());
+  RUN_CHECK(!t.clock.sleeps.empty() && t.clock.sleeps.back() == dispWait);
+  RUN_CHECK(std::count(t.clock.sleeps.begin(), t.clock.sleeps.end(), dispWait) == 1);
+  RUN_CHECK(t.link.violations.empty());
 
   bool open = false;
   for (const std::string& call : calls) {
     if (call == "LinkOpen") {
-      FUZZ_CHECK(!open);
+      RUN_CHECK(!open);
       open = true;
     } else if (call == "LinkClose") {
       open = false;
     }
   }
-  FUZZ_CHECK(!open);
+  RUN_CHECK(!open);
 
   // Printers in list order: a selection never goes back to an earlier entry.
   int last = 0;
   for (const std::string& call : calls) {
     if (call.rfind("LinkSelectPrinter(", 0) != 0) continue;
     int index = call.rfind("LinkSelectPrinter(SN00000", 0) == 0 ? call[25] - '0' : 1000;
-    FUZZ_CHECK(index >= last);
+    RUN_CHECK(index >= last);
     last = index;
   }
 
@@ -214,14 +235,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto begins = std::count_if(calls.begin(), calls.end(), [](const std::string& c) {
     return c.rfind("LinkBeginDownload", 0) == 0;
   });
-  FUZZ_CHECK(begins - static_cast<long>(downloads.size()) == 0 ||
-             begins - static_cast<long>(downloads.size()) == 1);
+  RUN_CHECK(begins - static_cast<long>(downloads.size()) == 0 ||
+            begins - static_cast<long>(downloads.size()) == 1);
   std::set<std::pair<int, int>> sent;
   for (std::size_t i = 0; i < downloads.size(); ++i) {
     const int target = t.link.downloadTargets[i];
     const int printer = t.link.downloadPrinters[i];
-    FUZZ_CHECK(printer >= 0 && printer < printers);
-    FUZZ_CHECK(sent.insert({printer, target}).second);
+    RUN_CHECK(printer >= 0 && printer < printers);
+    RUN_CHECK(sent.insert({printer, target}).second);
     const Board board = boards[static_cast<std::size_t>(printer)];
     std::string path;
     switch (target) {
@@ -235,15 +256,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         path = tablePath;
         break;
       case 1:
-        FUZZ_CHECK(board != kUnknownBoard);
+        RUN_CHECK(board != kUnknownBoard);
         path = board == kOldPcb ? mainOldPath : mainNewPath;
         break;
       default:
-        FUZZ_CHECK(!"a download target the tool never uses");
+        RUN_CHECK(!"a download target the tool never uses");
     }
     const Bytes wire = OnWire(path, target == 6);
-    FUZZ_CHECK(downloads[i].size() <= wire.size());
-    FUZZ_CHECK(std::equal(downloads[i].begin(), downloads[i].end(), wire.begin()));
+    RUN_CHECK(downloads[i].size() <= wire.size());
+    RUN_CHECK(std::equal(downloads[i].begin(), downloads[i].end(), wire.begin()));
   }
   return 0;
 }
