@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/settings.h"
+#include "images/image_file.h"
 #include "platform/platform.h"
 #include "upgrade/sequence.h"
 
@@ -31,10 +32,6 @@ constexpr SlotLine kSlotLines[] = {
     {&UpgradeSettings::table, "TABLE program file size error.\n", "TABLE           :  %s \n"},
 };
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 }  // namespace
 
 bool GetDirectoryPart(char* dest, const char* path) {
@@ -50,9 +47,7 @@ bool GetDirectoryPart(char* dest, const char* path) {
 }
 
 std::int32_t GetImageFileSize(const Host& host, const char* path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-  // A folder opens like a file on some systems, but reading it fails at once: it is no image.
-  if (file && std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) file.reset();
+  ImageFile file = OpenImageFile(path);
   if (!file) {
     Print(host, "File Data Open Error \n ");
     return -2;

@@ -1,7 +1,8 @@
 #include "images/stamps.h"
 
 #include <cstdio>
-#include <memory>
+
+#include "images/image_file.h"
 
 namespace vn {
 namespace {
@@ -12,21 +13,6 @@ constexpr long kDspStampOffset = 61344;  // 0xEFA0: four ASCII hex digits
 constexpr long kTableStampOffset = 26;   // 0x1A: raw bytes, low part first
 
 constexpr int kStampUnreadable = 5;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// A folder opens like a file on some systems (fopen succeeds on Linux), but reading it fails at
-// once: it is no image on any, and counts as a file that cannot be opened.
-File OpenForReading(const char* path) {
-  File file(std::fopen(path, "rb"));
-  if (!file) return file;
-  if (std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) return nullptr;
-  std::rewind(file.get());
-  return file;
-}
 
 // Two bytes from `offset`; false when the file ends before them or the read fails, so no
 // stamp is ever made of bytes that are not in the file.
@@ -44,7 +30,7 @@ int DigitValue(unsigned char ch) {
 int ReadHexStamp(const char* path, long base, std::uint32_t* major, std::uint32_t* minor) {
   *major = 0;
   *minor = 0;
-  File file = OpenForReading(path);
+  ImageFile file = OpenImageFile(path);
   if (!file) return kStampUnreadable;
 
   unsigned char first[2];
@@ -67,7 +53,7 @@ int ReadHexStamp(const char* path, long base, std::uint32_t* major, std::uint32_
 int ReadUsbStamp(const char* path, std::uint32_t* major, std::uint32_t* minor) {
   *major = 0;
   *minor = 0;
-  File file = OpenForReading(path);
+  ImageFile file = OpenImageFile(path);
   if (!file) return kStampUnreadable;
   unsigned char pair[2];
   if (!ReadPair(file.get(), kUsbStampOffset, pair)) return kStampUnreadable;
@@ -87,7 +73,7 @@ int ReadDspStamp(const char* path, std::uint32_t* major, std::uint32_t* minor) {
 int ReadTableStamp(const char* path, std::uint32_t* major, std::uint32_t* minor) {
   *major = 0;
   *minor = 0;
-  File file = OpenForReading(path);
+  ImageFile file = OpenImageFile(path);
   if (!file) return kStampUnreadable;
   unsigned char first[2];
   unsigned char second[2];

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "driver/messages.h"
+#include "images/image_file.h"
 #include "link/link_api.h"
 #include "platform/platform.h"
 
@@ -17,21 +18,6 @@ constexpr std::uint32_t kUsbRequest = 4096;
 constexpr std::uint32_t kUsbTailSize = 64;  // the USB image goes out with its last 64 bytes first
 // A library that keeps saying yes while taking nothing would hold the loop for ever.
 constexpr int kMaxIdleSends = 1000;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// A folder opens like a file on some systems (fopen succeeds on Linux), but reading it fails at
-// once: it is no image on any, and counts as a file that cannot be opened.
-File OpenImage(const char* path) {
-  File file(std::fopen(path, "rb"));
-  if (!file) return file;
-  if (std::fgetc(file.get()) == EOF && std::ferror(file.get()) != 0) return nullptr;
-  std::rewind(file.get());
-  return file;
-}
 
 struct BufferFreer {
   void operator()(unsigned char* buffer) const { FreeImageBuffer(buffer); }
@@ -125,7 +111,7 @@ struct WholeImageKind {
 
 int SendWholeImage(const Host& host, const unsigned char* serial, const WholeImageKind& kind) {
   const std::uint32_t size = kind.slot.size;
-  File file = OpenImage(kind.slot.path);
+  ImageFile file = OpenImageFile(kind.slot.path);
   if (!file) {
     PrintFailure(host, kind.notFound);
     return 0;
@@ -158,7 +144,7 @@ void FreeImageBuffer(void* buffer) {
 
 int SendUsbImage(const Host& host, const UpgradeSettings& settings, const unsigned char* serial) {
   const std::uint32_t size = settings.usb.size;
-  File file = OpenImage(settings.usb.path);
+  ImageFile file = OpenImageFile(settings.usb.path);
   if (!file) {
     PrintFailure(host, " USB DownLoad file is not found.\n");
     return 0;
