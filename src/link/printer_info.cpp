@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "driver/messages.h"
+#include "link/printer_link.h"
 
 namespace vn {
 
@@ -31,23 +31,24 @@ const unsigned char* Entry(const EngineInfoRecord& record, int entry) {
   return record.data() + 1 + kProgramEntrySize * entry;  // behind the head byte
 }
 
-// Opens the link, selects the printer and reads its engine record. On failure the line has been
-// printed; the caller closes the link either way. Returns the ReadPrinterVersions code.
+// Opens the link, selects the printer and reads its engine record. Returns the
+// ReadPrinterVersions code: on 0 the link is still open for the caller to close; on a failure
+// the line has been printed and the link closed.
 int ReadEngineRecord(const Host& host, const unsigned char* serial, EngineInfoRecord& record) {
   LinkError err = 0;
-  if (host.link.LinkOpen(kLinkPort, &err) == 0) {
-    PrintLinkErrorLine(host, err);
-    return 1;
-  }
-  host.link.LinkSelectPrinter(serial, &err);
-  if (err != 0) {
-    PrintLinkErrorLine(host, err);
-    return 2;
+  switch (OpenPrinter(host, serial, ErrorLineForm::kLinkLine, err)) {
+    case OpenOutcome::kOpenFailed:
+      return 1;
+    case OpenOutcome::kSelectFailed:
+      return 2;
+    case OpenOutcome::kSelected:
+      break;
   }
   // What the library writes back into the length is of no interest: the record is 267 bytes.
   std::uint32_t length = kEngineRecordSize;
   if (host.link.LinkGetInfo(PINFTAG_ENGID, record.data(), &length) == 0) {
     Print(host, "PINFTAG_ENGID information acquisition failure.\n");
+    host.link.LinkClose();
     return 3;
   }
   return 0;
@@ -61,18 +62,17 @@ int ReadPrinterVersions(const Host& host, const unsigned char* serial, std::uint
                         std::uint32_t* tableMinor) {
   EngineInfoRecord record{};
   int result = ReadEngineRecord(host, serial, record);
-  if (result == 0) {
-    *mainMajor = Entry(record, kMainEntry)[kMajorOffset];
-    *mainMinor = Entry(record, kMainEntry)[kMinorOffset];
-    *dspMajor = Entry(record, kDspEntry)[kMajorOffset];
-    *dspMinor = Entry(record, kDspEntry)[kMinorOffset];
-    *usbMajor = Entry(record, kUsbEntry)[kMajorOffset];
-    *usbMinor = Entry(record, kUsbEntry)[kMinorOffset];
-    *tableMajor = Entry(record, kTableEntry)[kMajorOffset];
-    *tableMinor = Entry(record, kTableEntry)[kMinorOffset];
-  }
+  if (result != 0) return result;
+  *mainMajor = Entry(record, kMainEntry)[kMajorOffset];
+  *mainMinor = Entry(record, kMainEntry)[kMinorOffset];
+  *dspMajor = Entry(record, kDspEntry)[kMajorOffset];
+  *dspMinor = Entry(record, kDspEntry)[kMinorOffset];
+  *usbMajor = Entry(record, kUsbEntry)[kMajorOffset];
+  *usbMinor = Entry(record, kUsbEntry)[kMinorOffset];
+  *tableMajor = Entry(record, kTableEntry)[kMajorOffset];
+  *tableMinor = Entry(record, kTableEntry)[kMinorOffset];
   host.link.LinkClose();
-  return result;
+  return 0;
 }
 
 void PrintSectionHeader(const Host& host, int section) {
@@ -104,10 +104,7 @@ bool PrintFirmwareReport(const Host& host, const unsigned char* serial) {
   std::array<char, 20> type{};
   std::array<char, 20> date{};
   EngineInfoRecord record{};
-  if (ReadEngineRecord(host, serial, record) != 0) {
-    host.link.LinkClose();
-    return false;
-  }
+  if (ReadEngineRecord(host, serial, record) != 0) return false;
   Print(host, "verifying the information on the upgraded firmware.\n\n");
   constexpr int kSections[][2] = {
       {1, kMainEntry}, {2, kDspEntry}, {3, kUsbEntry}, {4, kTableEntry}};

@@ -1,6 +1,6 @@
 #include "link/readiness.h"
 
-#include "driver/messages.h"
+#include "link/printer_link.h"
 
 namespace vn {
 
@@ -53,15 +53,7 @@ std::uint16_t WaitPrinterReady(const Host& host, const unsigned char* serial) {
   std::uint16_t result = 0;
   Print(host, "\n");
   LinkError err = 0;
-  if (host.link.LinkOpen(kLinkPort, &err) == 0) {
-    PrintPlainErrorLine(host, err);
-    host.link.LinkClose();
-    return 0;
-  }
-  host.link.LinkSelectPrinter(serial, &err);
-  if (err != 0) {
-    PrintPlainErrorLine(host, err);
-    host.link.LinkClose();
+  if (OpenPrinter(host, serial, ErrorLineForm::kPlainLine, err) != OpenOutcome::kSelected) {
     return 0;
   }
   const std::uint32_t start = host.tickCount();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "driver/messages.h"
+#include "link/printer_link.h"
 
 namespace vn {
 
@@ -12,15 +12,7 @@ bool UpdateDensityLami(const Host& host, const UpgradeSettings& settings,
                        const unsigned char* serial) {
   constexpr std::uint32_t kValueSize = 4;  // one 32-bit value in the machine's byte order
   LinkError err = 0;
-  if (host.link.LinkOpen(kLinkPort, &err) == 0) {
-    PrintPlainErrorLine(host, err);
-    host.link.LinkClose();
-    return false;
-  }
-  host.link.LinkSelectPrinter(serial, &err);
-  if (err != 0) {
-    PrintPlainErrorLine(host, err);
-    host.link.LinkClose();
+  if (OpenPrinter(host, serial, ErrorLineForm::kPlainLine, err) != OpenOutcome::kSelected) {
     return false;
   }
   Print(host, "\n");

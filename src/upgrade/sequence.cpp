@@ -12,6 +12,7 @@
 #include "images/stamps.h"
 #include "images/transfer.h"
 #include "link/printer_info.h"
+#include "link/printer_link.h"
 #include "link/readiness.h"
 #include "upgrade/density.h"
 
@@ -131,18 +132,7 @@ Outcome RunComponentStep(const Host& host, const UpgradeSettings& settings,
 
 // Opens the link and selects the printer; on failure prints the link error line and closes.
 bool OpenAndSelect(const Host& host, const unsigned char* serial, LinkError& err) {
-  if (host.link.LinkOpen(kLinkPort, &err) == 0) {
-    PrintLinkErrorLine(host, err);
-    host.link.LinkClose();
-    return false;
-  }
-  host.link.LinkSelectPrinter(serial, &err);
-  if (err != 0) {
-    PrintLinkErrorLine(host, err);
-    host.link.LinkClose();
-    return false;
-  }
-  return true;
+  return OpenPrinter(host, serial, ErrorLineForm::kLinkLine, err) == OpenOutcome::kSelected;
 }
 
 // The printer sequence for one list entry. `ok` turns false on a failure that does not end the
