@@ -18,7 +18,7 @@ int IsHexDigit(int ch);
 int HexValue(const char* text, int count);
 
 // 1 when the printer's (major, minor) is older than the image's; unsigned comparisons.
-int IsOlderVersion(std::uint32_t printerMajor, std::uint32_t printerMinor,
-                   std::uint32_t imageMajor, std::uint32_t imageMinor);
+int IsOlderVersion(std::uint32_t printerMajor, std::uint32_t printerMinor, std::uint32_t imageMajor,
+                   std::uint32_t imageMinor);
 
 }  // namespace vn

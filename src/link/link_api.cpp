@@ -9,14 +9,11 @@ LinkApi BindLinkApi(const LinkEntryPoints& entry) {
   api.LinkEnumPrinters = [f = entry.LinkEnumPrinters](unsigned char* list) { return f(list); };
   api.LinkSelectPrinter = [f = entry.LinkSelectPrinter](const unsigned char* serial,
                                                         LinkError* err) { return f(serial, err); };
-  api.LinkGetInfo = [f = entry.LinkGetInfo](int tag, unsigned char* buffer,
-                                            std::uint32_t* length) {
+  api.LinkGetInfo = [f = entry.LinkGetInfo](int tag, unsigned char* buffer, std::uint32_t* length) {
     return f(tag, buffer, length);
   };
   api.LinkSetInfo = [f = entry.LinkSetInfo](int tag, unsigned char* buffer, std::uint32_t* length,
-                                            LinkError* err) {
-    return f(tag, buffer, length, err);
-  };
+                                            LinkError* err) { return f(tag, buffer, length, err); };
   api.LinkGetStatus = [f = entry.LinkGetStatus](PrinterStatus* status) { return f(status); };
   api.LinkBeginDownload = [f = entry.LinkBeginDownload](int target, std::uint32_t address,
                                                         std::uint32_t size, LinkError* err) {

@@ -15,9 +15,8 @@ constexpr int kProgramEntrySize = 38;
 // all eight outputs written; 1 LinkOpen failed, 2 LinkSelectPrinter failed, 3 LinkGetInfo
 // failed, each after printing its line (outputs untouched). Opens and closes its own link.
 int ReadPrinterVersions(const Host& host, const unsigned char* serial, std::uint32_t* mainMajor,
-                        std::uint32_t* mainMinor, std::uint32_t* dspMajor,
-                        std::uint32_t* dspMinor, std::uint32_t* usbMajor,
-                        std::uint32_t* usbMinor, std::uint32_t* tableMajor,
+                        std::uint32_t* mainMinor, std::uint32_t* dspMajor, std::uint32_t* dspMinor,
+                        std::uint32_t* usbMajor, std::uint32_t* usbMinor, std::uint32_t* tableMajor,
                         std::uint32_t* tableMinor);
 
 // Prints the verification report of the printer's MAIN, DSP, USB and TABLE entries. Returns

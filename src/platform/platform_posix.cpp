@@ -20,7 +20,9 @@ namespace vn::platform {
 
 const char kPathSeparator = '/';
 
-bool IsNtPlatform() { return true; }
+bool IsNtPlatform() {
+  return true;
+}
 
 bool GetCurrentDirectory(char* buffer, std::uint32_t size) {
   return size > 0 && getcwd(buffer, size) != nullptr;
@@ -59,7 +61,9 @@ void* AllocImageBlock(std::uint32_t bytes) {
   return std::calloc(bytes, 1);
 }
 
-void FreeImageBlock(void* block) { std::free(block); }
+void FreeImageBlock(void* block) {
+  std::free(block);
+}
 
 std::int64_t FileLength(std::FILE* file) {
   if (fseeko(file, 0, SEEK_END) != 0) return -1;
@@ -125,8 +129,8 @@ bool BindOperations(void* handle, LinkEntryPoints& entry, std::string& reason) {
     void* symbol = dlsym(handle, name);
     if (symbol == nullptr) {
       const char* why = dlerror();
-      reason = std::string("The printer link library ") + kLinkLibraryFile +
-               " has no operation " + name + ": " + (why != nullptr ? why : "symbol not found");
+      reason = std::string("The printer link library ") + kLinkLibraryFile + " has no operation " +
+               name + ": " + (why != nullptr ? why : "symbol not found");
       complete = false;
       return;
     }
@@ -196,7 +200,9 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldCase(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

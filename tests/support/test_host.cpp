@@ -175,8 +175,8 @@ LinkApi FakeLink::Bind() {
   };
   api.LinkBeginDownload = [this](int target, std::uint32_t address, std::uint32_t size,
                                  LinkError* err) {
-    calls.push_back("LinkBeginDownload(" + std::to_string(target) + "," +
-                    std::to_string(address) + "," + std::to_string(size) + ")");
+    calls.push_back("LinkBeginDownload(" + std::to_string(target) + "," + std::to_string(address) +
+                    "," + std::to_string(size) + ")");
     Require(open && selected >= 0, "LinkBeginDownload without a selected printer");
     Require(!inDownload_, "LinkBeginDownload inside a download");
     if (Fails(FaultNow())) {
@@ -218,8 +218,10 @@ LinkApi FakeLink::Bind() {
       auto& image = downloads.back();
       std::uint32_t place = static_cast<std::uint32_t>(image.size());
       std::uint32_t copy = std::min(taken, offered);
-      if (place < downloadSize_) copy = std::min(copy, downloadSize_ - place);
-      else copy = 0;
+      if (place < downloadSize_)
+        copy = std::min(copy, downloadSize_ - place);
+      else
+        copy = 0;
       image.insert(image.end(), buffer + place, buffer + place + copy);
     }
     *count = taken;

@@ -112,8 +112,8 @@ struct TestHost {
   std::string out;
   bool nt = true;
   int clears = 0;
-  bool linkLoads = true;          // what loadLinkLibrary reports
-  std::string linkLoadReason;     // and its reason when it fails
+  bool linkLoads = true;       // what loadLinkLibrary reports
+  std::string linkLoadReason;  // and its reason when it fails
   Host host;
 
   TestHost();
