@@ -40,12 +40,12 @@ if [ -z "$tool" ] || [ -z "$img" ] || [ -z "$work" ] || [ $# -eq 0 ]; then
   sed -n '4,5p' "$0" | sed 's/^# \{0,1\}//' >&2
   exit 2
 fi
-if [ ! -f "$tool" ]; then
+if [ -n "$wine" ]; then
+  . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-require.sh"
+  vn_require_wine
+  vn_require_windows_build "$tool"
+elif [ ! -f "$tool" ]; then
   echo "SKIPPED: no tool at $tool; build it first (./scripts/check builds every preset)"
-  exit 77
-fi
-if [ -n "$wine" ] && ! command -v wine >/dev/null 2>&1; then
-  echo "SKIPPED: Wine is not installed; ./scripts/check, run as root, installs it"
   exit 77
 fi
 tool=$(realpath "$tool")

@@ -37,19 +37,9 @@ if [ -z "$native" ] || [ -z "$wine_run" ] || [ "${#windows[@]}" = 0 ] || [ -z "$
   exit 2
 fi
 
-if ! command -v wine >/dev/null 2>&1; then
-  echo "SKIPPED: Wine is not installed. Install it with:" \
-    "sudo dpkg --add-architecture i386 && sudo apt-get update &&" \
-    "sudo apt-get install -y wine wine64 wine32:i386"
-  exit 77
-fi
-for exe in "${windows[@]}"; do
-  if [ ! -f "$exe" ]; then
-    echo "SKIPPED: no Windows build at $exe. Build it with: ./scripts/check" \
-      "(or cmake --preset win32 && cmake --build build/win32, and the same for win64)"
-    exit 77
-  fi
-done
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-require.sh"
+vn_require_wine
+vn_require_windows_build "${windows[@]}"
 
 # The tool reads no environment; the simulated link library does. Nothing from the caller's
 # environment may change the printers of a case.

@@ -26,18 +26,9 @@ if [ -z "$wine_run" ] || [ "${#windows[@]}" = 0 ] || [ -z "$work" ]; then
   echo "loader.sh: --wine-run, --windows and --work are all needed" >&2
   exit 2
 fi
-if ! command -v wine >/dev/null 2>&1; then
-  echo "SKIPPED: Wine is not installed. Install it with:" \
-    "sudo dpkg --add-architecture i386 && sudo apt-get update &&" \
-    "sudo apt-get install -y wine wine64 wine32:i386"
-  exit 77
-fi
-for exe in "${windows[@]}"; do
-  if [ ! -f "$exe" ]; then
-    echo "SKIPPED: no Windows build at $exe. Build it with: ./scripts/check"
-    exit 77
-  fi
-done
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-require.sh"
+vn_require_wine
+vn_require_windows_build "${windows[@]}"
 while IFS= read -r name; do unset "$name"; done < <(compgen -e | grep '^VN818SIM_')
 
 ok=1
