@@ -218,6 +218,19 @@ void LoadFromEnvironment(World& w) {
 struct Call {
   World& w;
   const Fault* fault;  // the bench fault that shapes this call, if any
+
+  // The fault makes the call fail without doing its work.
+  bool Fails() const { return fault != nullptr && fault->Fails(); }
+  LinkError FailCode() const { return fault->err.value_or(0); }
+  // After the work: a fault that lets the call work still decides what it reports.
+  void Override(int& result) const {
+    if (fault != nullptr) result = fault->Result();
+  }
+  void Override(int& result, LinkError& code) const {
+    if (fault == nullptr) return;
+    result = fault->Result();
+    if (fault->err) code = *fault->err;
+  }
 };
 
 Call Enter(Op op) {
@@ -309,8 +322,8 @@ int VN_LINKCALL LinkOpen(int port, unsigned short* err) {
   const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
-  if (fault != nullptr && fault->Fails()) {
-    code = fault->err.value_or(0);
+  if (call.Fails()) {
+    code = call.FailCode();
   } else {
     if (!w.benchError.empty()) {
       code = kErrBench;
@@ -325,10 +338,7 @@ int VN_LINKCALL LinkOpen(int port, unsigned short* err) {
       w.selected = -1;
       result = 1;
     }
-    if (fault != nullptr) {
-      result = fault->Result();
-      if (fault->err) code = *fault->err;
-    }
+    call.Override(result, code);
   }
   Put(err, code);
   Log(w, [&] {
@@ -343,7 +353,7 @@ int VN_LINKCALL LinkClose(void) {
   const Fault* fault = call.fault;
   int result = 0;
   std::string note;
-  if (fault == nullptr || !fault->Fails()) {
+  if (!call.Fails()) {
     if (w.open) {
       if (w.download.active) {
         note = " dropped=" + N(w.download.place) + "/" + N(w.download.size);
@@ -353,7 +363,7 @@ int VN_LINKCALL LinkClose(void) {
       w.selected = -1;
       result = 1;
     }
-    if (fault != nullptr) result = fault->Result();
+    call.Override(result);
   }
   Log(w, [&] { return "LinkClose -> " + I(result) + note + Tail(fault); });
   return result;
@@ -365,7 +375,7 @@ int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
   const Fault* fault = call.fault;
   int result = 0;
   std::size_t filled = 0;
-  if (fault == nullptr || !fault->Fails()) {
+  if (!call.Fails()) {
     if (!w.open) {
       Violation(w, Op::LinkEnumPrinters, "the link is not open");
     } else if (list == nullptr) {
@@ -380,7 +390,7 @@ int VN_LINKCALL LinkEnumPrinters(unsigned char* list) {
       }
       result = static_cast<int>(count);
     }
-    if (fault != nullptr) result = fault->Result();
+    call.Override(result);
   }
   Log(w, [&] { return "LinkEnumPrinters -> " + I(result) + " filled=" + N(filled) + Tail(fault); });
   return result;
@@ -392,8 +402,8 @@ int VN_LINKCALL LinkSelectPrinter(const unsigned char* serial, unsigned short* e
   const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
-  if (fault != nullptr && fault->Fails()) {
-    code = fault->err.value_or(0);
+  if (call.Fails()) {
+    code = call.FailCode();
   } else {
     if (!w.open) {
       Violation(w, Op::LinkSelectPrinter, "the link is not open");
@@ -417,10 +427,7 @@ int VN_LINKCALL LinkSelectPrinter(const unsigned char* serial, unsigned short* e
         result = 1;
       }
     }
-    if (fault != nullptr) {
-      result = fault->Result();
-      if (fault->err) code = *fault->err;
-    }
+    call.Override(result, code);
   }
   Put(err, code);
   Log(w, [&] {
@@ -438,7 +445,7 @@ int VN_LINKCALL LinkGetInfo(int tag, unsigned char* buffer, unsigned int* length
   std::uint32_t offered = length != nullptr ? *length : 0;
   int result = 0;
   std::string value;
-  if (fault == nullptr || !fault->Fails()) {
+  if (!call.Fails()) {
     if (PrinterReady(w, Op::LinkGetInfo, false)) {
       SimPrinter& printer = w.bench.printers[static_cast<std::size_t>(w.selected)];
       if (buffer == nullptr || length == nullptr) {
@@ -462,7 +469,7 @@ int VN_LINKCALL LinkGetInfo(int tag, unsigned char* buffer, unsigned int* length
         }
       }
     }
-    if (fault != nullptr) result = fault->Result();
+    call.Override(result);
   }
   Log(w, [&] {
     std::uint32_t after = length != nullptr ? *length : 0;
@@ -483,8 +490,8 @@ int VN_LINKCALL LinkSetInfo(int tag, unsigned char* buffer, unsigned int* length
   if (hasValue) std::memcpy(&value, buffer, 4);
   int result = 0;
   LinkError code = 0;
-  if (fault != nullptr && fault->Fails()) {
-    code = fault->err.value_or(0);
+  if (call.Fails()) {
+    code = call.FailCode();
   } else {
     if (!PrinterReady(w, Op::LinkSetInfo, false)) {
       code = kErrParameter;
@@ -501,10 +508,7 @@ int VN_LINKCALL LinkSetInfo(int tag, unsigned char* buffer, unsigned int* length
       SaveState(w);
       result = 1;
     }
-    if (fault != nullptr) {
-      result = fault->Result();
-      if (fault->err) code = *fault->err;
-    }
+    call.Override(result, code);
   }
   Put(err, code);
   Log(w, [&] {
@@ -524,7 +528,7 @@ int VN_LINKCALL LinkGetStatus(unsigned short* status) {
   bool silent = fault != nullptr && fault->silent;
   if (silent) {
     result = fault->Result();
-  } else if (fault == nullptr || !fault->Fails()) {
+  } else if (!call.Fails()) {
     if (status == nullptr) {
       Violation(w, Op::LinkGetStatus, "no status pointer");
     } else if (!PrinterReady(w, Op::LinkGetStatus, true)) {
@@ -544,7 +548,7 @@ int VN_LINKCALL LinkGetStatus(unsigned short* status) {
       shown = N(reading);
       result = 1;
     }
-    if (fault != nullptr) result = fault->Result();
+    call.Override(result);
   }
   Log(w, [&] { return "LinkGetStatus -> " + I(result) + " status=" + shown + Tail(fault); });
   return result;
@@ -557,8 +561,8 @@ int VN_LINKCALL LinkBeginDownload(int target, unsigned int address, unsigned int
   const Fault* fault = call.fault;
   int result = 0;
   LinkError code = 0;
-  if (fault != nullptr && fault->Fails()) {
-    code = fault->err.value_or(0);
+  if (call.Fails()) {
+    code = call.FailCode();
   } else {
     bool knownTarget = target == kTargetDsp || target == kTargetMain || target == kTargetTable ||
                        target == kTargetUsb;
@@ -592,10 +596,7 @@ int VN_LINKCALL LinkBeginDownload(int target, unsigned int address, unsigned int
         result = 1;
       }
     }
-    if (fault != nullptr) {
-      result = fault->Result();
-      if (fault->err) code = *fault->err;
-    }
+    call.Override(result, code);
   }
   Put(err, code);
   Log(w, [&] {
@@ -613,8 +614,8 @@ int VN_LINKCALL LinkSendBlock(unsigned char* buffer, unsigned int* count, unsign
   Download& d = w.download;
   int result = 0;
   LinkError code = 0;
-  if (fault != nullptr && fault->Fails()) {
-    code = fault->err.value_or(0);
+  if (call.Fails()) {
+    code = call.FailCode();
   } else {
     if (!d.active) {
       Violation(w, Op::LinkSendBlock, "no download is open");
@@ -646,10 +647,7 @@ int VN_LINKCALL LinkSendBlock(unsigned char* buffer, unsigned int* count, unsign
       *count = reported;
       result = 1;
     }
-    if (fault != nullptr) {
-      result = fault->Result();
-      if (fault->err) code = *fault->err;
-    }
+    call.Override(result, code);
   }
   Put(err, code);
   Log(w, [&] {
@@ -667,8 +665,8 @@ int VN_LINKCALL LinkEndDownload(unsigned short* err) {
   int result = 0;
   LinkError code = 0;
   std::string note;
-  if (fault != nullptr && fault->Fails()) {
-    code = fault->err.value_or(0);
+  if (call.Fails()) {
+    code = call.FailCode();
   } else {
     // Called after every download attempt, also when none was begun: harmless then.
     if (w.download.active) {
@@ -677,10 +675,7 @@ int VN_LINKCALL LinkEndDownload(unsigned short* err) {
       w.download = Download{};
       result = 1;
     }
-    if (fault != nullptr) {
-      result = fault->Result();
-      if (fault->err) code = *fault->err;
-    }
+    call.Override(result, code);
   }
   Put(err, code);
   Log(w,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bench.h"
+
 namespace vn::test {
 
 std::array<unsigned char, 267> MakeEngineRecord(const char* board, int mainMajor, int mainMinor,
@@ -19,21 +21,6 @@ std::array<unsigned char, 267> MakeEngineRecord(const char* board, int mainMajor
   version(5, usbMajor, usbMinor);
   version(6, tableMajor, tableMinor);
   return record;
-}
-
-static std::string SerialText(const unsigned char* serial) {
-  std::string text;
-  for (int i = 0; i < 8; ++i) {
-    unsigned char c = serial[i];
-    if (c >= 0x20 && c < 0x7f) {
-      text += static_cast<char>(c);
-    } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      text += hex;
-    }
-  }
-  return text;
 }
 
 // A fault that makes the call report failure.
@@ -97,7 +84,7 @@ LinkApi FakeLink::Bind() {
     return enumResult >= 0 ? enumResult : static_cast<int>(printers.size());
   };
   api.LinkSelectPrinter = [this](const unsigned char* serial, LinkError* err) {
-    calls.push_back("LinkSelectPrinter(" + SerialText(serial) + ")");
+    calls.push_back("LinkSelectPrinter(" + sim::EscapeText(serial, kPrinterSerialSize) + ")");
     Require(open, "LinkSelectPrinter on a closed link");
     if (FaultNow() == Fault::kErrorCode) {
       *err = failCode;
